@@ -31,12 +31,22 @@ constexpr std::uint32_t kFloatSalt = 0xc2b2ae35u;
 constexpr std::uint32_t kVectorSalt = 0x27d4eb2fu;
 constexpr std::uint32_t kGradientSalt = 0x165667b1u;
 
+// Murmur3's 64-bit finaliser.
+inline std::uint64_t mix64(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    h ^= h >> 33;
+    return h;
+}
+
+// Two 64-bit rounds over the four 32-bit keys: half the dependent multiplies of four 32-bit
+// rounds, with the same avalanche.
 inline std::uint32_t hashCell(std::uint32_t salt, std::uint32_t x, std::uint32_t y,
                               std::uint32_t z, std::uint32_t w) {
-    std::uint32_t h = mix(x ^ salt);
-    h = mix(h + y);
-    h = mix(h + z);
-    return mix(h + w);
+    const std::uint64_t xy = (std::uint64_t(x) << 32) | y, zw = (std::uint64_t(z) << 32) | w;
+    return static_cast<std::uint32_t>(mix64(xy ^ mix64(zw ^ salt)) >> 32);
 }
 
 // The top 24 bits as a float in [0, 1).
@@ -54,17 +64,19 @@ inline float gradient(std::uint32_t h, float x, float y, float z, float w) {
     return ((h & 1u) ? -a : a) + ((h & 2u) ? -b : b) + ((h & 4u) ? -c : c);
 }
 
-// Keeps the gradient noise's extremes inside [-1, 1] before it is mapped to [0, 1].
-constexpr float kNoiseScale = 0.5f;
+// Maps the gradient noise (extremes near +-1.2) well inside [0, 1]; the clamp catches the rest.
+constexpr float kNoiseScale = 0.75f;
 
 }  // namespace
 
 std::uint32_t cellIndex(float v) {
-    const float f = std::floor(v);
-    if (f >= -2147483648.f && f < 2147483648.f)
-        return static_cast<std::uint32_t>(static_cast<std::int32_t>(f));
+    // floor() without a libm call: truncate, then step down for negative fractions.
+    if (v > -2147483520.f && v < 2147483520.f) {
+        const std::int32_t i = static_cast<std::int32_t>(v);
+        return static_cast<std::uint32_t>(i - (v < static_cast<float>(i) ? 1 : 0));
+    }
     // Beyond the int range (and NaN): the float's own bits still tell cells apart.
-    return floatBits(f) ^ 0xa5a5a5a5u;
+    return floatBits(v) ^ 0xa5a5a5a5u;
 }
 
 std::uint32_t seedKey(float t) { return t == 0.f ? 0u : floatBits(t); }

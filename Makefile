@@ -1,0 +1,39 @@
+# make demo: render the example networks into out/.   make test: every test, twice: the normal
+# build, then the AddressSanitizer and UndefinedBehaviorSanitizer build.
+BUILD      ?= build
+SAN_BUILD  ?= build-sanitize
+GENERATOR  ?= Ninja
+
+.PHONY: all deps build build-sanitize test test-release test-sanitize bench demo clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	@cmake --build $(BUILD)
+
+build-sanitize: deps
+	@cmake -S . -B $(SAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DTESSERA_SANITIZE=ON -DTESSERA_BENCHMARKS=OFF > /dev/null
+	@cmake --build $(SAN_BUILD)
+
+test-release: build
+	@ctest --test-dir $(BUILD) --output-on-failure
+
+test-sanitize: build-sanitize
+	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure
+
+test: test-release test-sanitize
+
+bench: build
+	@$(BUILD)/bench/tessera_bench
+
+demo: build
+	@scripts/demo.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) out

@@ -1,0 +1,54 @@
+// qnGrayCells per point, and the cost of the one CellNoise call per point it cannot avoid.
+#include <chrono>
+
+#include "support.h"
+
+using namespace tessera;
+
+namespace {
+
+const RixShadeFunctions& shadeFunctions() {
+    return *static_cast<RixShadeFunctions*>(bench::benchHost().GetRixInterface(k_RixShadeFunctions));
+}
+
+double elapsedNs(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+}
+
+double cellNoiseBaseline() {
+    const RixShadeFunctions& sf = shadeFunctions();
+    static const double ns =
+        bench::baselineNsPerPoint([&sf](const RtPoint3& p) { return sf.CellNoise(&p, 0.f); });
+    return ns;
+}
+
+void BM_CellNoise(benchmark::State& state) {
+    const host::BatchPoints pts = bench::patchPoints();
+    const RixShadeFunctions& sf = shadeFunctions();
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        for (int i = 0; i < bench::kBatch; ++i) benchmark::DoNotOptimize(sf.CellNoise(&pts.P[i], 0.f));
+    bench::reportPerPoint(state, "ns_per_call", elapsedNs(start));
+}
+BENCHMARK(BM_CellNoise);
+
+void BM_Noise(benchmark::State& state) {
+    const host::BatchPoints pts = bench::patchPoints();
+    const RixShadeFunctions& sf = shadeFunctions();
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        for (int i = 0; i < bench::kBatch; ++i) benchmark::DoNotOptimize(sf.Noise(&pts.P[i], 0.f));
+    bench::reportPerPoint(state, "ns_per_call", elapsedNs(start));
+}
+BENCHMARK(BM_Noise);
+
+void BM_qnGrayCells(benchmark::State& state) {
+    static const auto net = bench::singleNode("qnGrayCells");
+    const double baseline = cellNoiseBaseline();
+    bench::runNode(state, *net, baseline);
+}
+BENCHMARK(BM_qnGrayCells)->Threads(1)->Threads(2)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
