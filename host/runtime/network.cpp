@@ -71,6 +71,12 @@ std::string nearestName(const NetworkNode& node, const std::string& name, bool o
     return best.empty() ? "" : " (did you mean '" + best + "'?)";
 }
 
+// Errors carry the place in the user's file where the offending text was written.
+[[noreturn]] void rethrowAt(const std::string& origin, const Error& e) {
+    if (origin.empty()) throw e;
+    throw Error(origin + ": " + e.what());
+}
+
 std::string unknownParam(const NetworkNode& node, const std::string& name, bool output) {
     return node.describe() + ": unknown " + (output ? "output" : "parameter") + " '" + name + "'" +
            nearestName(node, name, output);
@@ -124,7 +130,23 @@ int Network::find(const std::string& handle) const {
 }
 
 void Network::addNode(const std::string& type, const std::string& handle,
-                      const std::vector<ParamAssignment>& params) {
+                      const std::vector<ParamAssignment>& params, const std::string& origin) {
+    try {
+        addNodeOnly(type, handle);
+    } catch (const Error& e) {
+        rethrowAt(origin, e);
+    }
+    NetworkNode& n = *m_nodes.back();
+    for (const ParamAssignment& a : params) {
+        try {
+            assign(n, a);
+        } catch (const Error& e) {
+            rethrowAt(a.origin.empty() ? origin : a.origin, e);
+        }
+    }
+}
+
+void Network::addNodeOnly(const std::string& type, const std::string& handle) {
     if (handle.empty()) throw Error("node of type '" + type + "' has an empty handle");
     if (handle.find(':') != std::string::npos)
         throw Error("handle '" + handle + "' contains ':', which separates handle and output");
@@ -145,7 +167,6 @@ void Network::addNode(const std::string& type, const std::string& handle,
     n.numParams = validateParamTable(n.table, n.library->path());
     n.params.resize(static_cast<std::size_t>(n.numParams));
     n.consumed.assign(static_cast<std::size_t>(n.numParams), 0);
-    for (const ParamAssignment& a : params) assign(n, a);
 }
 
 void Network::assign(NetworkNode& node, const ParamAssignment& a) {
@@ -180,7 +201,7 @@ void Network::assign(NetworkNode& node, const ParamAssignment& a) {
         v.kind = ParamValue::Connected;
         v.links.assign(static_cast<std::size_t>(elements), OutputLink{});
         for (int e = 0; e < elements; ++e)
-            m_pending.push_back({find(node.handle), id, e, a.strings[static_cast<std::size_t>(e)], a.type});
+            m_pending.push_back({find(node.handle), id, e, a.strings[static_cast<std::size_t>(e)], a.origin});
         return;
     }
 
@@ -207,7 +228,13 @@ void Network::assign(NetworkNode& node, const ParamAssignment& a) {
 }
 
 void Network::finalize() {
-    for (const PendingLink& link : m_pending) resolve(link);
+    for (const PendingLink& link : m_pending) {
+        try {
+            resolve(link);
+        } catch (const Error& e) {
+            rethrowAt(link.origin, e);
+        }
+    }
     m_pending.clear();
     checkCycles();
 }

@@ -21,6 +21,7 @@ struct ParamAssignment {
     bool reference = false;
     std::vector<double> numbers;
     std::vector<std::string> strings;  // string values, or the "handle:output" references
+    std::string origin;  // where the user wrote it ("file:line:column"), prefixed to its errors
 };
 
 struct OutputLink {
@@ -68,8 +69,9 @@ public:
 
     // Loads the node type, creates and initialises its object, and checks every parameter.
     // Connections may name nodes added later; finalize() resolves them.
+    // origin ("file:line:column") is prefixed to errors about the node itself.
     void addNode(const std::string& type, const std::string& handle,
-                 const std::vector<ParamAssignment>& params);
+                 const std::vector<ParamAssignment>& params, const std::string& origin = "");
     // Resolves connections, then checks for missing handles and outputs, types and cycles.
     void finalize();
 
@@ -86,8 +88,9 @@ public:
 private:
     struct PendingLink {
         int node, param, element;
-        std::string ref, declaredType;
+        std::string ref, origin;
     };
+    void addNodeOnly(const std::string& type, const std::string& handle);
     void assign(NetworkNode& node, const ParamAssignment& a);
     void resolve(const PendingLink& link);
     void checkCycles() const;
