@@ -26,12 +26,13 @@ ParsedArgs parseArgs(const std::string& command, const std::vector<std::string>&
         const OptionSpec* spec = nullptr;
         for (const OptionSpec& s : specs)
             if (a == s.name) spec = &s;
-        if (!spec) throw usage("tessera " + command + ": unknown option '" + a + "'");
-        if (!spec->repeatable && parsed.has(a)) throw usage("tessera " + command + ": " + a + " is given twice");
+        if (!spec) throw usage(command + ": unknown option '" + a + "'");
+        if (!spec->repeatable && parsed.has(a)) throw usage(command + ": " + a + " is given twice");
         std::vector<std::string> values;
         for (int v = 0; v < spec->values; ++v) {
-            if (++k >= args.size())
-                throw usage("tessera " + command + ": " + a + " expects " + std::to_string(spec->values) +
+            // A following option is not a value: "--size --threads 2" is missing its size.
+            if (++k >= args.size() || args[k].rfind("--", 0) == 0)
+                throw usage(command + ": " + a + " expects " + std::to_string(spec->values) +
                             (spec->values == 1 ? " value" : " values"));
             values.push_back(args[k]);
         }

@@ -24,8 +24,8 @@ int evalCommand(const std::vector<std::string>& args) {
     const ParsedArgs a = parseArgs("eval", args,
                                    {{"--output", 1, true}, {"--points", 1, false}, {"--threads", 1, false},
                                     {"--batch", 1, false}, {"--plugin-path", 1, true}});
-    if (a.positional.size() != 1) throw usage("tessera eval: expected one network file");
-    if (!a.has("--output")) throw usage("tessera eval: expected at least one --output HANDLE:PARAM");
+    if (a.positional.size() != 1) throw usage("eval: expected one network file");
+    if (!a.has("--output")) throw usage("eval: expected at least one --output HANDLE:PARAM");
     host::RunOptions options;
     if (a.has("--threads")) options.threads = parsePositiveInt("--threads", a.value("--threads"), 1024);
     if (a.has("--batch")) options.batchSize = parsePositiveInt("--batch", a.value("--batch"), 1 << 20);

@@ -28,7 +28,7 @@ std::string jsonString(const std::string& s) {
 
 int nodesCommand(const std::vector<std::string>& args) {
     const ParsedArgs a = parseArgs("nodes", args, {{"--plugin-path", 1, true}});
-    if (!a.positional.empty()) throw usage("tessera nodes: takes no arguments");
+    if (!a.positional.empty()) throw usage("nodes: takes no arguments");
     const host::PluginRegistry registry(host::defaultSearchPath(a.all("--plugin-path")));
     for (const std::string& type : registry.available()) std::printf("%s\n", type.c_str());
     return 0;
@@ -36,7 +36,7 @@ int nodesCommand(const std::vector<std::string>& args) {
 
 int infoCommand(const std::vector<std::string>& args) {
     const ParsedArgs a = parseArgs("info", args, {{"--json", 0, false}, {"--plugin-path", 1, true}});
-    if (a.positional.size() != 1) throw usage("tessera info: expected one node type");
+    if (a.positional.size() != 1) throw usage("info: expected one node type");
     const std::string type = a.positional[0];
     host::Host h(host::defaultSearchPath(a.all("--plugin-path")));
     host::Network net(h);  // one node, so the table is read exactly as a render would read it

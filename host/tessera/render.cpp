@@ -112,8 +112,8 @@ int renderCommand(const std::vector<std::string>& args) {
                                    {{"-o", 1, false}, {"--output", 1, false}, {"--size", 1, false},
                                     {"--samples", 1, false}, {"--threads", 1, false}, {"--batch", 1, false},
                                     {"--view", 1, false}, {"--window", 4, false}, {"--plugin-path", 1, true}});
-    if (a.positional.size() != 1) throw usage("tessera render: expected one network file, then -o IMAGE");
-    if (!a.has("-o")) throw usage("tessera render: expected -o IMAGE");
+    if (a.positional.size() != 1) throw usage("render: expected one network file, then -o IMAGE");
+    if (!a.has("-o")) throw usage("render: expected -o IMAGE");
     const std::string imagePath = a.value("-o");
 
     int width = 512, height = 512;
@@ -134,7 +134,7 @@ int renderCommand(const std::vector<std::string>& args) {
         for (int k = 0; k < 4; ++k) window[k] = parseFloat("--window", a.value("--window", static_cast<std::size_t>(k)));
     if (window[0] == window[2] || window[1] == window[3]) throw usage("--window must not be empty");
     if (static_cast<long long>(width) * height * samples * samples > INT_MAX)
-        throw usage("tessera render: too many samples (size times samples squared exceeds 2^31)");
+        throw usage("render: too many samples (size times samples squared exceeds 2^31)");
     const std::vector<std::string> pluginPath = a.all("--plugin-path");
 
     checkImagePath(imagePath);
