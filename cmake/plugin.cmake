@@ -8,7 +8,8 @@ function(tessera_add_plugin name)
   endif()
   add_library(${name} MODULE ${PLUGIN_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE tessera_framework)
-  target_compile_options(${name} PRIVATE ${TESSERA_WARNINGS})
+  # No fused multiply-add: results are the same on every processor the farm mixes.
+  target_compile_options(${name} PRIVATE ${TESSERA_WARNINGS} -ffp-contract=off)
   set_target_properties(${name} PROPERTIES
     PREFIX ""
     OUTPUT_NAME ${name}

@@ -1,0 +1,85 @@
+// The Worley cell search shared by every Worley generator: the distance metrics and the walk
+// over the 27 cells around a point. Where the feature points come from is a parameter: a
+// callable that gives a cell's random value, so a cache or another noise can take its place.
+#pragma once
+
+#include <cmath>
+#include <type_traits>
+
+#include "numeric.h"
+#include "rix/types.h"
+
+namespace tessera {
+
+enum class DistanceMetric { Euclidean = 0, SquaredEuclidean = 1, Manhattan = 2, Chebyshev = 3, Minkowski = 4 };
+
+// Codes outside 0..4 measure squared Euclidean distances.
+inline DistanceMetric metricFromCode(int code) {
+    return code >= 0 && code <= 4 ? static_cast<DistanceMetric>(code) : DistanceMetric::SquaredEuclidean;
+}
+
+// The Minkowski exponent in use: never below 0.5.
+inline float minkowskiExponent(float e) { return tessera::max(0.5f, e); }
+
+template <DistanceMetric M>
+inline float distance(RtFloat3 d, float e) {
+    if constexpr (M == DistanceMetric::Euclidean) {
+        return std::sqrt(dot(d, d));
+    } else if constexpr (M == DistanceMetric::Manhattan) {
+        return std::fabs(d.x) + std::fabs(d.y) + std::fabs(d.z);
+    } else if constexpr (M == DistanceMetric::Chebyshev) {
+        const float ax = std::fabs(d.x), ay = std::fabs(d.y), az = std::fabs(d.z);
+        return tessera::max(tessera::max(ax, ay), az);
+    } else if constexpr (M == DistanceMetric::Minkowski) {
+        return std::pow(std::pow(std::fabs(d.x), e) + std::pow(std::fabs(d.y), e) + std::pow(std::fabs(d.z), e),
+                        1.f / e);
+    } else {
+        return dot(d, d);
+    }
+}
+
+// Calls f with the metric as a compile-time constant, so that a point loop written inside f is
+// compiled once per metric and the metric is not tested per candidate.
+template <class F>
+inline void withMetric(DistanceMetric m, F&& f) {
+    switch (m) {
+    case DistanceMetric::Euclidean: f(std::integral_constant<DistanceMetric, DistanceMetric::Euclidean>()); break;
+    case DistanceMetric::Manhattan: f(std::integral_constant<DistanceMetric, DistanceMetric::Manhattan>()); break;
+    case DistanceMetric::Chebyshev: f(std::integral_constant<DistanceMetric, DistanceMetric::Chebyshev>()); break;
+    case DistanceMetric::Minkowski: f(std::integral_constant<DistanceMetric, DistanceMetric::Minkowski>()); break;
+    default: f(std::integral_constant<DistanceMetric, DistanceMetric::SquaredEuclidean>()); break;
+    }
+}
+
+struct WorleyResult {
+    float F1 = 1000.f;   // distance to the nearest feature point
+    float F2 = 1000.f;   // distance to the second nearest
+    RtPoint3 nearest{};  // the nearest feature point
+};
+
+// Searches the cell of P and its 26 neighbours. Each cell's feature point lies on the cell's
+// diagonal: K + (n - 0.5) * jitter on every axis, with n = cellValue(K) for the cell centre K.
+template <DistanceMetric M, class CellValue>
+inline WorleyResult worleySearch(RtPoint3 P, float jitter, float e, const CellValue& cellValue) {
+    const RtPoint3 C{std::floor(P.x) + 0.5f, std::floor(P.y) + 0.5f, std::floor(P.z) + 0.5f};
+    WorleyResult r;
+    r.nearest = C;  // stays the centre only if no distance compares (NaN coordinates)
+    for (int a = -1; a <= 1; ++a)
+        for (int b = -1; b <= 1; ++b)
+            for (int c = -1; c <= 1; ++c) {
+                const RtPoint3 K{C.x + float(a), C.y + float(b), C.z + float(c)};
+                const float o = (cellValue(K) - 0.5f) * jitter;
+                const RtPoint3 F{K.x + o, K.y + o, K.z + o};
+                const float dist = distance<M>(F - P, e);
+                if (dist < r.F1) {
+                    r.F2 = r.F1;
+                    r.F1 = dist;
+                    r.nearest = F;
+                } else if (dist < r.F2) {
+                    r.F2 = dist;
+                }
+            }
+    return r;
+}
+
+}  // namespace tessera
