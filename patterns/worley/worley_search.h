@@ -21,21 +21,35 @@ inline DistanceMetric metricFromCode(int code) {
 // The Minkowski exponent in use: never below 0.5.
 inline float minkowskiExponent(float e) { return tessera::max(0.5f, e); }
 
+// A metric as a key that orders candidates and the distance made from it. The Euclidean key is
+// the squared length and its distance the square root, which IEEE arithmetic rounds correctly
+// and so never reverses an order: comparing keys first lets the search skip the root for the
+// many candidates that cannot be among the two nearest. The other keys are the distances.
 template <DistanceMetric M>
-inline float distance(RtFloat3 d, float e) {
-    if constexpr (M == DistanceMetric::Euclidean) {
-        return std::sqrt(dot(d, d));
+inline float distanceKey(RtFloat3 d, float e) {
+    if constexpr (M == DistanceMetric::Euclidean || M == DistanceMetric::SquaredEuclidean) {
+        return dot(d, d);
     } else if constexpr (M == DistanceMetric::Manhattan) {
         return std::fabs(d.x) + std::fabs(d.y) + std::fabs(d.z);
     } else if constexpr (M == DistanceMetric::Chebyshev) {
         const float ax = std::fabs(d.x), ay = std::fabs(d.y), az = std::fabs(d.z);
         return tessera::max(tessera::max(ax, ay), az);
-    } else if constexpr (M == DistanceMetric::Minkowski) {
+    } else {
         return std::pow(std::pow(std::fabs(d.x), e) + std::pow(std::fabs(d.y), e) + std::pow(std::fabs(d.z), e),
                         1.f / e);
-    } else {
-        return dot(d, d);
     }
+}
+
+template <DistanceMetric M>
+inline float distanceFromKey(float key, float e) {
+    (void)e;
+    if constexpr (M == DistanceMetric::Euclidean) return std::sqrt(key);
+    else return key;
+}
+
+template <DistanceMetric M>
+inline float distance(RtFloat3 d, float e) {
+    return distanceFromKey<M>(distanceKey<M>(d, e), e);
 }
 
 // Calls f with the metric as a compile-time constant, so that a point loop written inside f is
@@ -64,19 +78,24 @@ inline WorleyResult worleySearch(RtPoint3 P, float jitter, float e, const CellVa
     const RtPoint3 C{std::floor(P.x) + 0.5f, std::floor(P.y) + 0.5f, std::floor(P.z) + 0.5f};
     WorleyResult r;
     r.nearest = C;  // stays the centre only if no distance compares (NaN coordinates)
+    // The keys of F1 and F2 once they hold real distances. A candidate whose key is not below F2's
+    // has a distance not below F2 (the distance grows with the key) and changes nothing.
+    float key1 = INFINITY, key2 = INFINITY;
     for (int a = -1; a <= 1; ++a)
         for (int b = -1; b <= 1; ++b)
             for (int c = -1; c <= 1; ++c) {
                 const RtPoint3 K{C.x + float(a), C.y + float(b), C.z + float(c)};
                 const float o = (cellValue(K) - 0.5f) * jitter;
                 const RtPoint3 F{K.x + o, K.y + o, K.z + o};
-                const float dist = distance<M>(F - P, e);
+                const float key = distanceKey<M>(F - P, e);
+                if (!(key < key2)) continue;
+                const float dist = distanceFromKey<M>(key, e);
                 if (dist < r.F1) {
-                    r.F2 = r.F1;
-                    r.F1 = dist;
+                    r.F2 = r.F1, key2 = key1;
+                    r.F1 = dist, key1 = key;
                     r.nearest = F;
                 } else if (dist < r.F2) {
-                    r.F2 = dist;
+                    r.F2 = dist, key2 = key;
                 }
             }
     return r;
