@@ -76,16 +76,23 @@ struct WorleyResult {
 template <DistanceMetric M, class CellValue>
 inline WorleyResult worleySearch(RtPoint3 P, float jitter, float e, const CellValue& cellValue) {
     const RtPoint3 C{std::floor(P.x) + 0.5f, std::floor(P.y) + 0.5f, std::floor(P.z) + 0.5f};
+    // The 27 cell values first: the lookups may be calls the compiler cannot see into, and
+    // keeping them out of the distance loop keeps that loop's state in registers.
+    float n[27];
+    for (int a = -1, k = 0; a <= 1; ++a)
+        for (int b = -1; b <= 1; ++b)
+            for (int c = -1; c <= 1; ++c, ++k) n[k] = cellValue(RtPoint3{C.x + float(a), C.y + float(b), C.z + float(c)});
+
     WorleyResult r;
     r.nearest = C;  // stays the centre only if no distance compares (NaN coordinates)
     // The keys of F1 and F2 once they hold real distances. A candidate whose key is not below F2's
     // has a distance not below F2 (the distance grows with the key) and changes nothing.
     float key1 = INFINITY, key2 = INFINITY;
-    for (int a = -1; a <= 1; ++a)
+    for (int a = -1, k = 0; a <= 1; ++a)
         for (int b = -1; b <= 1; ++b)
-            for (int c = -1; c <= 1; ++c) {
+            for (int c = -1; c <= 1; ++c, ++k) {
                 const RtPoint3 K{C.x + float(a), C.y + float(b), C.z + float(c)};
-                const float o = (cellValue(K) - 0.5f) * jitter;
+                const float o = (n[k] - 0.5f) * jitter;
                 const RtPoint3 F{K.x + o, K.y + o, K.z + o};
                 const float key = distanceKey<M>(F - P, e);
                 if (!(key < key2)) continue;
