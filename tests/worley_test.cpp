@@ -276,3 +276,28 @@ TEST(WorleyTables, NamesAndTypesInOrder) {
     EXPECT_EQ(t[35].type, k_RixSCFloat);    // fracAbsWidth
     EXPECT_EQ(t[45].type, k_RixSCFloat);    // fracErosion
 }
+
+TEST(Worley, ExplicitDefaultsChangeNothing) {
+    const auto P = test::gridPoints(16, 2.f, {0.2f, 0.1f, 0.4f});
+    const std::vector<test::ParamAssignment> defaults = {
+        intParam("surfacePosition", {0}), intParam("seed", {0}), floatParam("frequency", {4}),
+        intParam("distancemetric", {0}), floatParam("jitter", {0.75}), intParam("clamp", {1}), floatParam("c1", {0.8}),
+        floatParam("c2", {-0.2}), floatParam("minkowskiExponent", {4}), intParam("shape", {0}),
+        floatParam("randomScale", {0}), floatParam("randomScaleCenter", {0}), intParam("invert", {0})};
+    EXPECT_EQ(evalOne({{"qnPxrWorley", "w", defaults}}, "w:resultF", P), evalOne({{"qnPxrWorley", "w", {}}}, "w:resultF", P));
+}
+
+TEST(WorleyFractalizer, AZeroPointBatchHandsBackEmptyRecords) {
+    auto net = test::makeNetwork({{"qnPxrWorleyFractalizer", "f", {}}});
+    const host::Spaces spaces;
+    const host::EvaluationPlan plan(*net, {net->output("f:resultF")}, spaces);
+    host::BatchEvaluator ev(plan);
+    const host::BatchPoints none = test::pointsAt({});
+    RixShadingContext* ctx = ev.contextFor(0, none);
+    int n = 0;
+    OutputSpec* out = nullptr;
+    ASSERT_EQ(net->node(0).object->ComputeOutputParams(ctx, &n, &out, nullptr), 0);
+    ASSERT_EQ(n, 2);
+    EXPECT_EQ(out[0].value, nullptr);
+    EXPECT_EQ(out[1].value, nullptr);
+}
