@@ -123,29 +123,56 @@ inline RtColorRGB weighted(RtColorRGB v, float w, RtColorRGB x) {
 }
 }  // namespace detail
 
+// The weight of the next layer at one point. Law 0 (dimension): 1 / f^((3 - 2 dimension) + e)
+// with e = lerp(-erosion, erosion, L); law 1 (gain): (gain + e)^power with
+// e = lerp(erosion / 2, -erosion / 2, L); any other law keeps the weight. L is the point's running
+// normalised value. Without erosion e is 0 and the weight is the same for every point, so it is
+// computed once per layer; a point whose e is not exactly 0 (erosion on, or a NaN running value)
+// takes its own.
+struct WeightLaw {
+    int type = 0;
+    float f = 1.f, exponent = 1.f, erosion = 0.f, gain = 0.5f;
+    int power = 1;
+    bool squareForTwo = false;  // the fractalized engine squares by multiplying when power is 2
+    float dimensionWeight = 1.f, gainWeight = 1.f;
+
+    static WeightLaw of(int type, float f, float dimension, float gain, float erosion, int power, bool squareForTwo) {
+        WeightLaw w;
+        w.type = type, w.f = f, w.exponent = 3.f - 2.f * dimension, w.erosion = erosion, w.gain = gain;
+        w.power = power, w.squareForTwo = squareForTwo;
+        w.dimensionWeight = 1.f / std::pow(f, w.exponent);
+        w.gainWeight = w.gainPower(gain);
+        return w;
+    }
+
+    float gainPower(float b) const {
+        return squareForTwo && power == 2 ? b * b : std::pow(b, static_cast<float>(power));
+    }
+
+    float next(float L, float current) const {
+        if (type == 0) {
+            const float e = lerp(-erosion, erosion, L);
+            return e == 0.f ? dimensionWeight : 1.f / std::pow(f, exponent + e);
+        }
+        if (type == 1) {
+            const float e = lerp(erosion / 2.f, -erosion / 2.f, L);
+            return e == 0.f ? gainWeight : gainPower(gain + e);
+        }
+        return current;
+    }
+};
+
 // Folds and weights layer j's values v (overwritten with v + W x), adds to S and A, and computes
 // each point's next weight. f is layer j's frequency.
 template <class Value>
 void accumulateLayer(const FractalParams& p, int j, float f, Value* v, Accumulator<Value>& acc, int n) {
-    // Without erosion the next weight is the same for every point: computed once. A point whose
-    // erosion term is not exactly 0 (erosion on, or a NaN running value) takes its own.
-    const float exponent = 3.f - 2.f * p.dimension;
-    const float dimensionWeight = 1.f / std::pow(f, exponent);
-    const float gainWeight = j + 1 == 2 ? p.gain * p.gain : std::pow(p.gain, float(j + 1));
+    const WeightLaw law = WeightLaw::of(p.type, f, p.dimension, p.gain, p.erosion, j + 1, true);
     for (int k = 0; k < n; ++k) {
         Value x = v[k];
         if (p.absOption) x = detail::fold(detail::unfold(x), p.absWidth[k]);
         v[k] = detail::weighted(v[k], acc.W[k], x);
         acc.S[k] += acc.W[k];
-        const float L = luminanceOf(v[k]) / acc.S[k];
-        if (p.type == 0) {
-            const float e = lerp(-p.erosion, p.erosion, L);
-            acc.W[k] = e == 0.f ? dimensionWeight : 1.f / std::pow(f, exponent + e);
-        } else if (p.type == 1) {
-            const float e = lerp(p.erosion / 2.f, -p.erosion / 2.f, L);
-            const float b = p.gain + e;
-            acc.W[k] = e == 0.f ? gainWeight : (j + 1 == 2 ? b * b : std::pow(b, float(j + 1)));
-        }
+        acc.W[k] = law.next(luminanceOf(v[k]) / acc.S[k], acc.W[k]);
         acc.A[k] = detail::weighted(acc.A[k], 0.5f, v[k]);
     }
     ++acc.layersRun;

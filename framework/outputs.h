@@ -108,3 +108,19 @@ Outputs allocateConnectedOutputs(const RixShadingContext* ctx, const ParamList<N
 }
 
 }  // namespace tessera
+
+namespace tessera {
+
+// The layered colour of qnFractalizer: one record for output 0, a colour array of numPts zeros
+// that the layers accumulate into. The array is allocated even when nothing downstream reads the
+// output, so the layer loop never writes through a missing array.
+inline Outputs allocateLayeredColorOutput(const RixShadingContext* ctx) {
+    const BatchAllocator alloc(ctx);
+    OutputSpec* rec = alloc.records(1);
+    RtColorRGB* color = alloc.colors(ctx->numPts);
+    for (int k = 0; k < ctx->numPts; ++k) color[k] = {0.f, 0.f, 0.f};
+    rec[0] = {0, k_RixSCVarying, color};
+    return {rec, 1};
+}
+
+}  // namespace tessera

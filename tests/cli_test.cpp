@@ -305,3 +305,17 @@ TEST_F(Cli, BadInputGivesOneLineAndNoOutputFile) {
         EXPECT_TRUE(userFiles().empty()) << "a file was left behind";
     }
 }
+
+TEST_F(Cli, FractalizerOverAConstantColour) {
+    write("net.rib",
+          "Pattern \"testProbe\" \"const\" \"color tint\" [0.5 0.5 0.5]\n"
+          "Pattern \"qnFractalizer\" \"frac\" \"reference color input\" [\"const:resultRGB\"]\n");
+    const Result r = run("eval net.rib --output frac:resultRGB", "x,y,z\n0,0,0\n1,2,3\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "frac:resultRGB.r,frac:resultRGB.g,frac:resultRGB.b\n"
+                     "0.357142866,0.357142866,0.357142866\n0.357142866,0.357142866,0.357142866\n");
+    write("lonely.rib", "Pattern \"qnFractalizer\" \"frac\"\n");
+    const Result lonely = run("eval lonely.rib --output frac:resultRGB", "x,y,z\n0,0,0\n");
+    EXPECT_EQ(lonely.status, 3);
+    EXPECT_NE(lonely.err.find("node 'frac' (qnFractalizer) returned status -1"), std::string::npos) << lonely.err;
+}

@@ -38,12 +38,13 @@ std::vector<RtPoint3> gridPoints(int n, float scale, RtPoint3 origin) {
 }
 
 std::vector<std::vector<float>> evaluate(const host::Network& net, const std::vector<std::string>& outputs,
-                                         const std::vector<RtPoint3>& P, host::RunOptions options) {
+                                         const std::vector<RtPoint3>& P, host::RunOptions options,
+                                         const Scene& scene) {
     std::vector<host::OutputRef> refs;
     for (const std::string& o : outputs) refs.push_back(net.output(o));
-    static const host::Spaces spaces;
-    const host::EvaluationPlan plan(net, refs, spaces);
-    const host::BatchPoints all = pointsAt(P);
+    const host::EvaluationPlan plan(net, refs, scene.spaces);
+    host::BatchPoints all = pointsAt(P);
+    if (!scene.Po.empty()) all.Po = scene.Po;
     std::vector<std::vector<float>> values(refs.size());
     for (std::size_t r = 0; r < refs.size(); ++r)
         values[r].assign(P.size() * static_cast<std::size_t>(host::componentsOf(refs[r].type)), 0.f);
@@ -53,6 +54,14 @@ std::vector<std::vector<float>> evaluate(const host::Network& net, const std::ve
             const auto k = static_cast<std::size_t>(begin + i);
             pts.P[i] = all.P[k], pts.Po[i] = all.Po[k], pts.radius[i] = all.radius[k];
             pts.st[i] = all.st[k], pts.stRadius[i] = all.stRadius[k];
+        }
+        pts.primvars.resize(scene.primvars.size());
+        for (std::size_t v = 0; v < scene.primvars.size(); ++v) {
+            const host::PrimVar& src = scene.primvars[v];
+            const auto c = static_cast<std::size_t>(src.components);
+            pts.primvars[v].name = src.name, pts.primvars[v].components = src.components;
+            pts.primvars[v].values.assign(src.values.begin() + static_cast<std::ptrdiff_t>(begin * c),
+                                          src.values.begin() + static_cast<std::ptrdiff_t>((begin + count) * c));
         }
     };
     const auto store = [&](int begin, int count, const std::vector<const void*>& results) {

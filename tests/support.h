@@ -52,9 +52,18 @@ std::unique_ptr<host::Network> makeNetwork(const std::vector<NodeSpec>& nodes,
 host::BatchPoints pointsAt(const std::vector<RtPoint3>& P, float radius = 0.01f);
 std::vector<RtPoint3> gridPoints(int n, float scale, RtPoint3 origin = {0.f, 0.f, 0.f});
 
+// What the points see besides their positions: coordinate systems, the alternative position
+// (default P) and primitive variables (values for every point).
+struct Scene {
+    host::Spaces spaces;
+    std::vector<RtPoint3> Po;
+    std::vector<host::PrimVar> primvars;
+};
+
 // Evaluates outputs on the given points with the runtime's batch runner. Each result is the
 // flat list of values (1 or 3 per point).
 std::vector<std::vector<float>> evaluate(const host::Network& net, const std::vector<std::string>& outputs,
-                                         const std::vector<RtPoint3>& P, host::RunOptions options = {});
+                                         const std::vector<RtPoint3>& P, host::RunOptions options = {},
+                                         const Scene& scene = {});
 
 }  // namespace tessera::test
