@@ -30,10 +30,12 @@ inline Manifold resolveManifold(const RixShadingContext* ctx, int beginId, bool 
     if (isConnected(ctx, beginId)) {
         ctx->EvalParam(beginId + 1, -1, &m.Q);
         if (wantRadius) ctx->EvalParam(beginId + 2, -1, &m.Qradius);
-    } else {
-        ctx->GetBuiltinVar(RixShadingContext::k_P, &m.Q);
-        ctx->GetBuiltinVar(RixShadingContext::k_PRadius, &m.Qradius);
+        // An upstream node that handed back nothing (it failed) must not be read through.
+        if (m.Q && (m.Qradius || !wantRadius)) return m;
+        m.Qradius = nullptr;
     }
+    ctx->GetBuiltinVar(RixShadingContext::k_P, &m.Q);
+    ctx->GetBuiltinVar(RixShadingContext::k_PRadius, &m.Qradius);
     return m;
 }
 
