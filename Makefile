@@ -1,10 +1,13 @@
 # make demo: render the example networks into out/.   make test: every test, twice: the normal
-# build, then the AddressSanitizer and UndefinedBehaviorSanitizer build.
+# build, then the AddressSanitizer and UndefinedBehaviorSanitizer build; then the condition
+# evaluator's fuzz target for a bounded time.
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
 GENERATOR  ?= Ninja
 
-.PHONY: all deps build build-sanitize test test-release test-sanitize bench demo clean
+.PHONY: all deps build build-sanitize test test-release test-sanitize fuzz bench demo clean
 
 all: build
 
@@ -27,7 +30,10 @@ test-sanitize: build-sanitize
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure
 
-test: test-release test-sanitize
+fuzz: deps
+	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test: test-release test-sanitize fuzz
 
 bench: build
 	@$(BUILD)/bench/tessera_bench
@@ -36,4 +42,4 @@ demo: build
 	@scripts/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) out
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) out

@@ -319,3 +319,56 @@ TEST_F(Cli, FractalizerOverAConstantColour) {
     EXPECT_EQ(lonely.status, 3);
     EXPECT_NE(lonely.err.find("node 'frac' (qnFractalizer) returned status -1"), std::string::npos) << lonely.err;
 }
+
+TEST_F(Cli, EachConditionExampleRoutesItsBranch) {
+    // One switch per text; inputA is the x of each point, so each row tests one value.
+    struct Example {
+        const char* text;
+        std::vector<std::pair<float, bool>> at;
+    };
+    const Example examples[] = {
+        {"<0.5", {{0.4f, true}, {0.5f, false}}},
+        {"<=0.5", {{0.5f, true}}},
+        {"==0.25", {{0.25f, true}, {0.5f, false}}},
+        {"!=0.25", {{0.25f, false}, {0.5f, true}}},
+        {" < 0.5 ", {{0.4f, true}, {0.5f, false}}},
+        {">0.2&&<0.8", {{0.1f, true}}},
+        {"(>0.2&&<0.8)", {{0.1f, false}, {0.5f, true}}},
+        {"<0.1||>0.9", {{0.05f, true}, {0.95f, true}, {0.5f, false}}},
+        {"(<0.1)||(>0.9)", {{0.05f, true}, {0.95f, true}, {0.5f, false}}},
+        {"(>0.2)&&(<0.8)", {{0.1f, true}, {0.9f, false}}},
+        {"&&(>0.2)<0.8", {{0.1f, false}, {0.5f, true}, {0.9f, false}}},
+        {"0.5", {{0.5f, false}}},
+        {"", {{0.f, false}}},
+        {"(>0.2&&<0.8", {{0.5f, true}}},
+        {"<abc", {{0.f, false}}},
+        {">1e99", {{1e30f, false}}},
+        {"&&(&&(", {{0.f, false}}},
+    };
+    std::string rib = "Pattern \"testManifold\" \"m\"\nPattern \"testProbe\" \"yes\" \"color tint\" [1 1 1]\n";
+    std::string outputs, points = "x,y,z\n";
+    const std::vector<float> xs = {0.f, 0.05f, 0.1f, 0.25f, 0.4f, 0.5f, 0.9f, 0.95f, 1e30f};
+    for (float x : xs) points += std::to_string(x) + ",0,0\n";
+    for (std::size_t k = 0; k < std::size(examples); ++k) {
+        std::string text;
+        for (char ch : std::string(examples[k].text)) text += ch == '"' ? std::string("\\\"") : std::string(1, ch);
+        rib += "Pattern \"qnConditionalSwitchC\" \"s" + std::to_string(k) +
+               "\" \"reference float inputA\" \"m:resultX\" \"int condition\" 6 \"string conditionCustomInput\" \"" + text +
+               "\" \"reference color conditionTrueOutput\" \"yes:resultRGB\"\n";
+        outputs += " --output s" + std::to_string(k) + ":resultR";
+    }
+    write("net.rib", rib);
+    write("points.csv", points);
+    const Result r = run("eval net.rib --points points.csv" + outputs);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = lines(r.out);
+    ASSERT_EQ(rows.size(), xs.size() + 1);
+    for (std::size_t k = 0; k < std::size(examples); ++k)
+        for (const auto& [x, expected] : examples[k].at) {
+            const std::size_t row = static_cast<std::size_t>(std::find(xs.begin(), xs.end(), x) - xs.begin()) + 1;
+            std::vector<std::string> cells;
+            std::stringstream ss(rows[row]);
+            for (std::string c; std::getline(ss, c, ',');) cells.push_back(c);
+            EXPECT_EQ(cells[k], expected ? "1" : "0") << '"' << examples[k].text << "\" at " << x;
+        }
+}
