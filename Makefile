@@ -33,7 +33,7 @@ test-sanitize: build-sanitize
 fuzz: deps
 	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-test: test-release test-sanitize fuzz
+test: test-release fuzz test-sanitize
 
 bench: build
 	@$(BUILD)/bench/tessera_bench

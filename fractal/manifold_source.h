@@ -60,16 +60,4 @@ struct ManifoldSource {
     }
 };
 
-// Copies the final positions into whichever component outputs are produced.
-inline void writeComponents(const Outputs& out, const RtPoint3* Q, int n) {
-    float* x = out.floats(ManifoldNodeIds::kResultX);
-    float* y = out.floats(ManifoldNodeIds::kResultY);
-    float* z = out.floats(ManifoldNodeIds::kResultZ);
-    for (int i = 0; i < n; ++i) {
-        if (x) x[i] = Q[i].x;
-        if (y) y[i] = Q[i].y;
-        if (z) z[i] = Q[i].z;
-    }
-}
-
 }  // namespace tessera

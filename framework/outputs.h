@@ -36,6 +36,24 @@ private:
     int m_count = 0;
 };
 
+inline void components(RtFloat3 v, float c[3]) { c[0] = v.x, c[1] = v.y, c[2] = v.z; }
+inline void components(RtColorRGB v, float c[3]) { c[0] = v.r, c[1] = v.g, c[2] = v.b; }
+
+// Copies the three components of each value into whichever of the float outputs firstId,
+// firstId + 1 and firstId + 2 are produced (resultX/Y/Z of a point, resultR/G/B of a colour).
+template <class Triple>
+void writeComponentOutputs(const Outputs& out, int firstId, const Triple* values, int n) {
+    float* dst[3] = {out.floats(firstId), out.floats(firstId + 1), out.floats(firstId + 2)};
+    for (int k = 0; k < 3; ++k) {
+        if (!dst[k]) continue;
+        for (int i = 0; i < n; ++i) {
+            float c[3];
+            components(values[i], c);
+            dst[k][i] = c[k];
+        }
+    }
+}
+
 namespace detail {
 inline bool isTriple(RixSCType t) {
     return t == k_RixSCColor || t == k_RixSCPoint || t == k_RixSCVector || t == k_RixSCNormal;

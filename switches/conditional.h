@@ -58,29 +58,4 @@ private:
     Condition m_custom;
 };
 
-// The three channels of the routed colours, into whichever of the float outputs starting at
-// id firstChannel are produced.
-inline void writeChannels(const Outputs& out, int firstChannel, const RtColorRGB* rgb, int n) {
-    float* r = out.floats(firstChannel);
-    float* g = out.floats(firstChannel + 1);
-    float* b = out.floats(firstChannel + 2);
-    for (int i = 0; i < n; ++i) {
-        if (r) r[i] = rgb[i].r;
-        if (g) g[i] = rgb[i].g;
-        if (b) b[i] = rgb[i].b;
-    }
-}
-
-// The coordinates of the routed points, into whichever of resultX, resultY, resultZ are produced.
-inline void writeCoordinates(const Outputs& out, int firstCoordinate, const RtPoint3* Q, int n) {
-    float* x = out.floats(firstCoordinate);
-    float* y = out.floats(firstCoordinate + 1);
-    float* z = out.floats(firstCoordinate + 2);
-    for (int i = 0; i < n; ++i) {
-        if (x) x[i] = Q[i].x;
-        if (y) y[i] = Q[i].y;
-        if (z) z[i] = Q[i].z;
-    }
-}
-
 }  // namespace tessera

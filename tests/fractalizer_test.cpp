@@ -94,17 +94,13 @@ TEST(Fractalizer, TypeTwoAveragesRunningly) {
 
 TEST(Fractalizer, UnconnectedInputGivesStatusMinusOneAndNoOutputs) {
     auto net = test::makeNetwork({{"qnFractalizer", "frac", {floatParam("input", {0.2, 0.2, 0.2}, "color")}}});
-    const host::Spaces spaces;
-    const host::EvaluationPlan plan(*net, {net->output("frac:resultRGB")}, spaces);
-    host::BatchEvaluator ev(plan);
-    const host::BatchPoints pts = test::pointsAt(kPoints);
-    int n = 77;
-    OutputSpec* out = reinterpret_cast<OutputSpec*>(&n);
-    EXPECT_EQ(net->node(0).object->ComputeOutputParams(ev.contextFor(0, pts), &n, &out, nullptr), -1);
-    EXPECT_EQ(n, 77) << "the output count is not touched";
-    EXPECT_EQ(out, reinterpret_cast<OutputSpec*>(&n)) << "nor the records";
+    test::NodeCall node(*net, "frac:resultRGB", kPoints);
+    OutputSpec untouched;
+    EXPECT_EQ(node.call("frac", 77, &untouched), -1);
+    EXPECT_EQ(node.numOutputs, 77) << "the output count is not touched";
+    EXPECT_EQ(node.outputs, &untouched) << "nor the records";
     std::vector<const void*> results;
-    const host::NodeFailure failure = ev.evaluate(pts, results);
+    const host::NodeFailure failure = node.evaluator().evaluate(node.points(), results);
     EXPECT_TRUE(failure);
     EXPECT_EQ(failure.status, -1);
 }
@@ -112,14 +108,10 @@ TEST(Fractalizer, UnconnectedInputGivesStatusMinusOneAndNoOutputs) {
 TEST(Fractalizer, AnUnreadOutputIsStillComputedSafely) {
     // Nothing consumes frac:resultRGB here; the node still hands back a full array.
     auto net = test::makeNetwork({constant(0.5f, 0.5f, 0.5f), fractalizer({})});
-    const host::Spaces spaces;
-    const host::EvaluationPlan plan(*net, {net->output("const:resultF")}, spaces);
-    host::BatchEvaluator ev(plan);
-    const host::BatchPoints pts = test::pointsAt(kPoints);
-    int n = 0;
-    OutputSpec* out = nullptr;
-    ASSERT_EQ(net->node(1).object->ComputeOutputParams(ev.contextFor(1, pts), &n, &out, nullptr), 0);
-    ASSERT_EQ(n, 1);
+    test::NodeCall node(*net, "const:resultF", kPoints);
+    ASSERT_EQ(node.call("frac"), 0);
+    ASSERT_EQ(node.numOutputs, 1);
+    const OutputSpec* out = node.outputs;
     EXPECT_EQ(out[0].detail, k_RixSCVarying);
     ASSERT_NE(out[0].value, nullptr);
     EXPECT_NEAR(static_cast<RtColorRGB*>(out[0].value)[2].g, 0.3571429f, 1e-6f);
@@ -239,14 +231,10 @@ TEST(ManifoldNodes, OnlyConsumedComponentsAreProduced) {
     for (const char* type : {"qnManifold3DPlus", "qnFractalizerManifold"}) {
         SCOPED_TRACE(type);
         auto net = test::makeNetwork({{type, "m", {}}, {"testProbe", "p", {reference("float", "value", {"m:resultX"})}}});
-        const host::Spaces spaces;
-        const host::EvaluationPlan plan(*net, {net->output("p:resultF")}, spaces);
-        host::BatchEvaluator ev(plan);
-        const host::BatchPoints pts = test::pointsAt(kPoints);
-        int n = 0;
-        OutputSpec* out = nullptr;
-        ASSERT_EQ(net->node(0).object->ComputeOutputParams(ev.contextFor(0, pts), &n, &out, nullptr), 0);
-        ASSERT_EQ(n, 5);
+        test::NodeCall node(*net, "p:resultF", kPoints);
+        ASSERT_EQ(node.call("m"), 0);
+        ASSERT_EQ(node.numOutputs, 5);
+        const OutputSpec* out = node.outputs;
         EXPECT_NE(out[0].value, nullptr) << "resultX is read by p";
         EXPECT_EQ(out[1].value, nullptr);
         EXPECT_EQ(out[2].value, nullptr);

@@ -180,15 +180,10 @@ TEST(ParamDecl, IdsAndShapeAreCheckedAtCompileTime) {
 
 TEST(OutputRecords, ZeroPointBatchStillHandsBackTheRecords) {
     auto net = test::makeNetwork({{"qnGrayCells", "g", {}}});
-    const Spaces spaces;
-    const EvaluationPlan plan(*net, {net->output("g:resultF")}, spaces);
-    BatchEvaluator ev(plan);
-    const BatchPoints empty = test::pointsAt({});
-    RixShadingContext* ctx = ev.contextFor(0, empty);
-    int n = -1;
-    OutputSpec* out = nullptr;
-    EXPECT_EQ(net->node(0).object->ComputeOutputParams(ctx, &n, &out, nullptr), 0);
-    ASSERT_EQ(n, 2);
+    test::NodeCall node(*net, "g:resultF", {});
+    EXPECT_EQ(node.call("g"), 0);
+    ASSERT_EQ(node.numOutputs, 2);
+    const OutputSpec* out = node.outputs;
     ASSERT_NE(out, nullptr);
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(out[k].paramId, k);
@@ -200,15 +195,10 @@ TEST(OutputRecords, ManifoldPolicyProducesComponentsOnlyWhenConsumed) {
     // resultY is consumed downstream; resultX and resultZ are not.
     auto net = test::makeNetwork({{"testManifold", "m", {}},
                                   {"testProbe", "p", {test::reference("float", "value", {"m:resultY"})}}});
-    const Spaces spaces;
-    const EvaluationPlan plan(*net, {net->output("p:resultF")}, spaces);
-    BatchEvaluator ev(plan);
-    const BatchPoints pts = test::pointsAt({{1, 2, 3}, {4, 5, 6}});
-    RixShadingContext* ctx = ev.contextFor(0, pts);
-    int n = 0;
-    OutputSpec* out = nullptr;
-    ASSERT_EQ(net->node(0).object->ComputeOutputParams(ctx, &n, &out, nullptr), 0);
-    ASSERT_EQ(n, 5);
+    test::NodeCall node(*net, "p:resultF", {{1, 2, 3}, {4, 5, 6}});
+    ASSERT_EQ(node.call("m"), 0);
+    ASSERT_EQ(node.numOutputs, 5);
+    const OutputSpec* out = node.outputs;
     const int ids[5] = {0, 1, 2, 4, 5};
     const bool produced[5] = {false, true, false, true, true};
     for (int k = 0; k < 5; ++k) {

@@ -77,4 +77,15 @@ std::vector<std::vector<float>> evaluate(const host::Network& net, const std::ve
     return values;
 }
 
+NodeCall::NodeCall(const host::Network& net, const std::string& requested, const std::vector<RtPoint3>& P)
+    : m_net(net), m_plan(net, {net.output(requested)}, m_spaces), m_evaluator(m_plan), m_points(pointsAt(P)) {}
+
+int NodeCall::call(const std::string& handle, int presetCount, OutputSpec* presetRecords) {
+    const int k = m_net.find(handle);
+    numOutputs = presetCount;
+    outputs = presetRecords;
+    return m_net.node(k).object->ComputeOutputParams(m_evaluator.contextFor(k, m_points), &numOutputs, &outputs,
+                                                      nullptr);
+}
+
 }  // namespace tessera::test

@@ -66,4 +66,26 @@ std::vector<std::vector<float>> evaluate(const host::Network& net, const std::ve
                                          const std::vector<RtPoint3>& P, host::RunOptions options = {},
                                          const Scene& scene = {});
 
+// Calls one node's ComputeOutputParams directly, on one batch of points, as the host would in a
+// run that requests `requested` ("handle:output"). The records stay valid until the next call.
+class NodeCall {
+public:
+    NodeCall(const host::Network& net, const std::string& requested, const std::vector<RtPoint3>& P);
+
+    // The count and records start as given, so a test can see that a node left them alone.
+    int call(const std::string& handle, int presetCount = 0, OutputSpec* presetRecords = nullptr);
+
+    int numOutputs = 0;
+    OutputSpec* outputs = nullptr;
+    host::BatchEvaluator& evaluator() { return m_evaluator; }
+    const host::BatchPoints& points() const { return m_points; }
+
+private:
+    const host::Network& m_net;
+    host::Spaces m_spaces;
+    host::EvaluationPlan m_plan;
+    host::BatchEvaluator m_evaluator;
+    host::BatchPoints m_points;
+};
+
 }  // namespace tessera::test

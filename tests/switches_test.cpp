@@ -106,14 +106,10 @@ TEST(DynamicSwitchC, ComputesIntoScratchWhenOnlyAChannelIsRead) {
     auto net = test::makeNetwork({colour("e0", 0.25f, 0.5f, 0.75f),
                                   {"qnDynamicSwitchC", "sw", {reference("color", "inputColor", {"e0:resultRGB"}, 1)}},
                                   {"testProbe", "p", {reference("float", "value", {"sw:resultG"})}}});
-    const host::Spaces spaces;
-    const host::EvaluationPlan plan(*net, {net->output("p:resultF")}, spaces);
-    host::BatchEvaluator ev(plan);
-    const host::BatchPoints pts = test::pointsAt(kPoints);
-    int n = 0;
-    OutputSpec* out = nullptr;
-    ASSERT_EQ(net->node(1).object->ComputeOutputParams(ev.contextFor(1, pts), &n, &out, nullptr), 0);
-    ASSERT_EQ(n, 4);
+    test::NodeCall node(*net, "p:resultF", kPoints);
+    ASSERT_EQ(node.call("sw"), 0);
+    ASSERT_EQ(node.numOutputs, 4);
+    const OutputSpec* out = node.outputs;
     EXPECT_EQ(out[0].value, nullptr);
     EXPECT_EQ(out[0].detail, k_RixSCInvalidDetail);
     EXPECT_EQ(out[1].value, nullptr);
@@ -211,15 +207,10 @@ TEST(ConditionalSwitches, CustomTextMissingEmptyAndUsed) {
         std::vector<std::string> lines;
         h.messages().setSink([&](const std::string& l) { lines.push_back(l); });
         auto net = test::makeNetwork({{"qnConditionalSwitchC", "sw", {intParam("condition", {code})}}}, h);
-        const host::Spaces spaces;
-        const host::EvaluationPlan plan(*net, {net->output("sw:resultRGB")}, spaces);
-        host::BatchEvaluator ev(plan);
-        const host::BatchPoints pts = test::pointsAt(kPoints);
-        int n = 55;
-        OutputSpec* out = nullptr;
-        EXPECT_EQ(net->node(0).object->ComputeOutputParams(ev.contextFor(0, pts), &n, &out, nullptr), 1);
-        EXPECT_EQ(n, 55);
-        EXPECT_EQ(out, nullptr);
+        test::NodeCall node(*net, "sw:resultRGB", kPoints);
+        EXPECT_EQ(node.call("sw", 55), 1);
+        EXPECT_EQ(node.numOutputs, 55);
+        EXPECT_EQ(node.outputs, nullptr);
         EXPECT_EQ(lines, std::vector<std::string>{"Custom input field is empty. Please make sure to enter a valid custom input syntax."});
     }
     // An empty text is a text: false everywhere. Nothing connected: black.

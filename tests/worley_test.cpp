@@ -183,7 +183,7 @@ TEST(WorleyFractalizer, OneUntransformedLayerIsTheGenerator) {
                                   intParam("clamp", {double(c.clamp)}), intParam("invert", {double(c.invert)}),
                                   floatParam("frequency", {3})}}},
                                "f:resultF", P);
-        WorleyLayerParams p;
+        WorleyParams p;
         p.frequency = 3.f;
         p.shape = c.shape, p.clamp = c.clamp != 0, p.invert = c.invert != 0;
         for (std::size_t i = 0; i < P.size(); ++i) {
@@ -289,15 +289,10 @@ TEST(Worley, ExplicitDefaultsChangeNothing) {
 
 TEST(WorleyFractalizer, AZeroPointBatchHandsBackEmptyRecords) {
     auto net = test::makeNetwork({{"qnPxrWorleyFractalizer", "f", {}}});
-    const host::Spaces spaces;
-    const host::EvaluationPlan plan(*net, {net->output("f:resultF")}, spaces);
-    host::BatchEvaluator ev(plan);
-    const host::BatchPoints none = test::pointsAt({});
-    RixShadingContext* ctx = ev.contextFor(0, none);
-    int n = 0;
-    OutputSpec* out = nullptr;
-    ASSERT_EQ(net->node(0).object->ComputeOutputParams(ctx, &n, &out, nullptr), 0);
-    ASSERT_EQ(n, 2);
+    test::NodeCall node(*net, "f:resultF", {});
+    ASSERT_EQ(node.call("f"), 0);
+    ASSERT_EQ(node.numOutputs, 2);
+    const OutputSpec* out = node.outputs;
     EXPECT_EQ(out[0].value, nullptr);
     EXPECT_EQ(out[1].value, nullptr);
 }

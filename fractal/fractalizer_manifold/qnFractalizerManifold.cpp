@@ -53,7 +53,7 @@ class qnFractalizerManifold final : public Pattern<FractalizerManifoldDeclaratio
             const float r = Qradius[i];
             Qradius[i] = tessera::max(r * m.x, tessera::max(r * m.y, r * m.z));
         }
-        writeComponents(out, Q, ctx->numPts);
+        writeComponentOutputs(out, D::kResultX, Q, ctx->numPts);
         return 0;
     }
 };

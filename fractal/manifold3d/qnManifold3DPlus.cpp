@@ -42,7 +42,7 @@ class qnManifold3DPlus final : public Pattern<Manifold3DDeclaration> {
             const float r = Qradius[i];
             Qradius[i] = tessera::max(r * sv.x - o.x, tessera::max(r * sv.y - o.y, r * sv.z - o.z));
         }
-        writeComponents(out, Q, ctx->numPts);
+        writeComponentOutputs(out, D::kResultX, Q, ctx->numPts);
         return 0;
     }
 };

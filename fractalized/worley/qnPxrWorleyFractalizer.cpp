@@ -7,20 +7,11 @@ using namespace tessera;
 namespace {
 
 struct WorleyLayerGenerator {
-    static constexpr auto kInputs = params(            //
-        inFloat("frequency", 4.f, Eval::Varying),      //
-        inInt("distancemetric", 0),                    //
-        inFloat("jitter", 0.75f, Eval::Varying),       //
-        inInt("clamp", 1),                             //
-        inFloat("c1", 0.8f, Eval::Varying),            //
-        inFloat("c2", -0.2f, Eval::Varying),           //
-        inFloat("minkowskiExponent", 4.f, Eval::Uniform),
-        inInt("shape", 0),                             //
-        inInt("invert", 0));
+    static constexpr auto kInputs = params(worleyCellInputs(), inInt("invert", 0));
 
     struct Batch {
         const float *frequency, *jitter, *c1, *c2;
-        WorleyLayerParams uniform;
+        WorleyParams uniform;
         DistanceMetric metric;
     };
 
@@ -42,7 +33,7 @@ struct WorleyLayerGenerator {
 
     static void run(const Batch& b, const RixShadeFunctions& sf, const RtPoint3* Q, const float*, float* v, int n) {
         withMetric(b.metric, [&](auto metric) {
-            WorleyLayerParams p = b.uniform;
+            WorleyParams p = b.uniform;
             for (int k = 0; k < n; ++k) {
                 p.frequency = b.frequency[k], p.jitter = b.jitter[k], p.c1 = b.c1[k], p.c2 = b.c2[k];
                 v[k] = worleyLayer<decltype(metric)::value>(p, Q[k], sf);

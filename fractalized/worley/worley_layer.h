@@ -2,24 +2,14 @@
 // points from PointCellNoise, square roots for any non-zero shape, then clamp and invert.
 #pragma once
 
-#include "rix/services.h"
-#include "worley_search.h"
+#include "worley.h"
 
 namespace tessera {
 
-struct WorleyLayerParams {
-    float frequency = 4.f;
-    float jitter = 0.75f;
-    float c1 = 0.8f;
-    float c2 = -0.2f;
-    float minkowskiExponent = 4.f;  // already raised to at least 0.5
-    int shape = 0;
-    bool clamp = true;
-    bool invert = false;
-};
-
+// Reads frequency, jitter, c1, c2, minkowskiExponent, shape, clamp and invert of p; no seed and
+// no random scaling.
 template <DistanceMetric M>
-inline float worleyLayer(const WorleyLayerParams& p, RtPoint3 Q, const RixShadeFunctions& sf) {
+inline float worleyLayer(const WorleyParams& p, RtPoint3 Q, const RixShadeFunctions& sf) {
     const RtPoint3 P{Q.x * p.frequency, Q.y * p.frequency, Q.z * p.frequency};
     WorleyResult r = worleySearch<M>(P, p.jitter, p.minkowskiExponent,
                                      [&sf](const RtPoint3& K) { return sf.PointCellNoise(&K); });

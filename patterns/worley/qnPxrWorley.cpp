@@ -13,14 +13,7 @@ struct WorleyDeclaration {
         outFloat("resultF"), outColor("resultRGB"),   //
         inInt("surfacePosition", 0),                  //
         inInt("seed", 0),                             //
-        inFloat("frequency", 4.f, Eval::Varying),     //
-        inInt("distancemetric", 0),                   //
-        inFloat("jitter", 0.75f, Eval::Varying),      //
-        inInt("clamp", 1),                            //
-        inFloat("c1", 0.8f, Eval::Varying),           //
-        inFloat("c2", -0.2f, Eval::Varying),          //
-        inFloat("minkowskiExponent", 4.f, Eval::Uniform),
-        inInt("shape", 0),                            //
+        worleyCellInputs(),                           //
         inFloat("randomScale", 0.f, Eval::Varying),   //
         inFloat("randomScaleCenter", 0.f, Eval::Varying),
         inInt("invert", 0),                           //

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "numeric.h"
+#include "param_decl.h"
 #include "rix/types.h"
 
 namespace tessera {
@@ -63,6 +64,14 @@ inline void withMetric(DistanceMetric m, F&& f) {
     case DistanceMetric::Minkowski: f(std::integral_constant<DistanceMetric, DistanceMetric::Minkowski>()); break;
     default: f(std::integral_constant<DistanceMetric, DistanceMetric::SquaredEuclidean>()); break;
     }
+}
+
+// The cell inputs both Worley nodes declare, in their table order.
+constexpr ParamList<8> worleyCellInputs() {
+    return params(inFloat("frequency", 4.f, Eval::Varying), inInt("distancemetric", 0),
+                  inFloat("jitter", 0.75f, Eval::Varying), inInt("clamp", 1), inFloat("c1", 0.8f, Eval::Varying),
+                  inFloat("c2", -0.2f, Eval::Varying), inFloat("minkowskiExponent", 4.f, Eval::Uniform),
+                  inInt("shape", 0));
 }
 
 struct WorleyResult {

@@ -38,7 +38,7 @@ class qnConditionalSwitchC final : public Pattern<ConditionalSwitchCDeclaration>
         RtColorRGB* rgb = out.colors(D::kResultRGB);
         if (!rgb) rgb = BatchAllocator(ctx).colors(ctx->numPts);  // computed even when unread
         condition.route(ctx->numPts, [&](int i, bool holds) { rgb[i] = holds ? whenTrue[i] : whenFalse[i]; });
-        writeChannels(out, D::kResultR, rgb, ctx->numPts);
+        writeComponentOutputs(out, D::kResultR, rgb, ctx->numPts);
         return 0;
     }
 };

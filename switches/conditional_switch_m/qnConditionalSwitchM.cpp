@@ -37,7 +37,7 @@ class qnConditionalSwitchM final : public Pattern<ConditionalSwitchMDeclaration>
             Q[i] = m.Q[i];
             Qradius[i] = m.Qradius[i];
         });
-        writeCoordinates(out, D::kResultX, Q, ctx->numPts);
+        writeComponentOutputs(out, D::kResultX, Q, ctx->numPts);
         return 0;
     }
 };

@@ -66,7 +66,7 @@ class qnDynamicSwitchC final : public Pattern<DynamicSwitchCDeclaration> {
                 rgb[i] = elements[index][i];
             }
         }
-        writeChannels(out, D::kResultR, rgb, n);
+        writeComponentOutputs(out, D::kResultR, rgb, n);
         return 0;
     }
 

@@ -59,7 +59,7 @@ class qnDynamicSwitchM final : public Pattern<DynamicSwitchMDeclaration> {
         RtPoint3* Q = out.triples(D::kQ);
         float* Qradius = out.floats(D::kQradius);
         for (int i = 0; i < ctx->numPts; ++i) Q[i] = source.Q[i], Qradius[i] = source.Qradius[i];
-        writeCoordinates(out, D::kResultX, Q, ctx->numPts);
+        writeComponentOutputs(out, D::kResultX, Q, ctx->numPts);
         return 0;
     }
 };
