@@ -43,23 +43,13 @@ protected:
         return dir / name;
     }
 
-    // Runs tessera with the test fixtures on the plug-in path; stdin from text.
-    Result run(const std::string& args, const std::string& input = "") {
+    // Runs tessera, stdin from text; with the test fixtures on the plug-in path unless the
+    // command must see its arguments exactly as given.
+    Result run(const std::string& args, const std::string& input = "", bool fixtures = true) {
         const fs::path in = write(".stdin", input), out = dir / ".stdout", err = dir / ".stderr";
+        const std::string pluginPath = fixtures ? std::string(" --plugin-path '") + TESSERA_TEST_FIXTURE_DIR + "'" : "";
         const std::string cmd = std::string("cd '") + dir.string() + "' && '" + TESSERA_BINARY + "' " + args +
-                                " --plugin-path '" + TESSERA_TEST_FIXTURE_DIR + "' < '" + in.string() + "' > '" +
-                                out.string() + "' 2> '" + err.string() + "'";
-        Result r;
-        const int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(out), r.err = slurp(err);
-        return r;
-    }
-    // The same without the extra --plugin-path, for commands that take no options.
-    Result runBare(const std::string& args) {
-        const fs::path out = dir / ".stdout", err = dir / ".stderr";
-        const std::string cmd = std::string("cd '") + dir.string() + "' && '" + TESSERA_BINARY + "' " + args + " > '" +
-                                out.string() + "' 2> '" + err.string() + "' < /dev/null";
+                                pluginPath + " < '" + in.string() + "' > '" + out.string() + "' 2> '" + err.string() + "'";
         Result r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -297,7 +287,7 @@ TEST_F(Cli, BadInputGivesOneLineAndNoOutputFile) {
         SCOPED_TRACE(c.what);
         fs::remove(dir / "net.rib");
         if (c.network) write("net.rib", c.network);
-        const Result r = std::string(c.args).rfind("draw", 0) == 0 ? runBare(c.args) : run(c.args, c.input);
+        const Result r = run(c.args, c.input, std::string(c.args).rfind("draw", 0) != 0);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
