@@ -8,11 +8,13 @@ using namespace tessera;
 namespace {
 
 const RixShadeFunctions& shadeFunctions() {
-    return *static_cast<RixShadeFunctions*>(bench::benchHost().GetRixInterface(k_RixShadeFunctions));
+    return *static_cast<RixShadeFunctions*>(
+        bench::benchHost().GetRixInterface(k_RixShadeFunctions));
 }
 
 double elapsedNs(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 double cellNoiseBaseline() {
@@ -34,12 +36,15 @@ void callsPerPoint(benchmark::State& state, Call call) {
 }
 
 void BM_CellNoise(benchmark::State& state) {
-    callsPerPoint(state, [](const RixShadeFunctions& sf, const RtPoint3& p) { return sf.CellNoise(&p, 0.f); });
+    callsPerPoint(state, [](const RixShadeFunctions& sf, const RtPoint3& p) {
+        return sf.CellNoise(&p, 0.f);
+    });
 }
 BENCHMARK(BM_CellNoise);
 
 void BM_Noise(benchmark::State& state) {
-    callsPerPoint(state, [](const RixShadeFunctions& sf, const RtPoint3& p) { return sf.Noise(&p, 0.f); });
+    callsPerPoint(state,
+                  [](const RixShadeFunctions& sf, const RtPoint3& p) { return sf.Noise(&p, 0.f); });
 }
 BENCHMARK(BM_Noise);
 

@@ -40,16 +40,17 @@ void runNode(benchmark::State& state, const host::Network& net, double baselineN
         evaluator.evaluate(pts, results);
         benchmark::DoNotOptimize(results.data());
     }
-    const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+    const double ns =
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
     reportPerPoint(state, "ns_per_point", ns);
     state.counters["baseline_ns"] = benchmark::Counter(baselineNs, benchmark::Counter::kAvgThreads);
-    state.counters["ratio"] = benchmark::Counter(ns / (double(state.iterations()) * kBatch) / baselineNs,
-                                                 benchmark::Counter::kAvgThreads);
+    state.counters["ratio"] = benchmark::Counter(
+        ns / (double(state.iterations()) * kBatch) / baselineNs, benchmark::Counter::kAvgThreads);
 }
 
 void reportPerPoint(benchmark::State& state, const char* name, double elapsedNs) {
-    state.counters[name] =
-        benchmark::Counter(elapsedNs / (double(state.iterations()) * kBatch), benchmark::Counter::kAvgThreads);
+    state.counters[name] = benchmark::Counter(elapsedNs / (double(state.iterations()) * kBatch),
+                                              benchmark::Counter::kAvgThreads);
     state.SetItemsProcessed(state.iterations() * kBatch);
 }
 

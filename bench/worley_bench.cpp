@@ -9,14 +9,16 @@ using namespace tessera;
 namespace {
 
 const RixShadeFunctions& shadeFunctions() {
-    return *static_cast<RixShadeFunctions*>(bench::benchHost().GetRixInterface(k_RixShadeFunctions));
+    return *static_cast<RixShadeFunctions*>(
+        bench::benchHost().GetRixInterface(k_RixShadeFunctions));
 }
 
 // 27 lookups at the cells around each point scaled by the default frequency 4, `layers` times.
 template <class Lookup>
 double searchBaseline(int layers, Lookup lookup) {
     return bench::baselineNsPerPoint([&](const RtPoint3& p) {
-        const RtPoint3 C{std::floor(p.x * 4) + 0.5f, std::floor(p.y * 4) + 0.5f, std::floor(p.z * 4) + 0.5f};
+        const RtPoint3 C{std::floor(p.x * 4) + 0.5f, std::floor(p.y * 4) + 0.5f,
+                         std::floor(p.z * 4) + 0.5f};
         float sum = 0.f;
         for (int l = 0; l < layers; ++l)
             for (int a = -1; a <= 1; ++a)
@@ -32,7 +34,8 @@ double searchBaseline(int layers, Lookup lookup) {
 void BM_qnPxrWorley(benchmark::State& state) {
     static const auto net = bench::singleNode("qnPxrWorley");
     const RixShadeFunctions& sf = shadeFunctions();
-    static const double baseline = searchBaseline(1, [&sf](const RtPoint3& K) { return sf.CellNoise(&K, 0.f); });
+    static const double baseline =
+        searchBaseline(1, [&sf](const RtPoint3& K) { return sf.CellNoise(&K, 0.f); });
     bench::runNode(state, *net, baseline);
 }
 BENCHMARK(BM_qnPxrWorley)->Threads(1)->Threads(2)->UseRealTime();
@@ -40,7 +43,8 @@ BENCHMARK(BM_qnPxrWorley)->Threads(1)->Threads(2)->UseRealTime();
 void BM_qnPxrWorleyFractalizer(benchmark::State& state) {
     static const auto net = bench::singleNode("qnPxrWorleyFractalizer");  // 3 layers by default
     const RixShadeFunctions& sf = shadeFunctions();
-    static const double baseline = searchBaseline(3, [&sf](const RtPoint3& K) { return sf.PointCellNoise(&K); });
+    static const double baseline =
+        searchBaseline(3, [&sf](const RtPoint3& K) { return sf.PointCellNoise(&K); });
     bench::runNode(state, *net, baseline);
 }
 BENCHMARK(BM_qnPxrWorleyFractalizer)->Threads(1)->Threads(2)->UseRealTime();

@@ -22,8 +22,9 @@ namespace tessera {
 // Runs every layer over the batch and leaves the accumulated state. layer(Q', R', v, n) must
 // fill v with the layer's (remapped) values at the transformed positions.
 template <class Value, class Layer>
-Accumulator<Value> runLayers(const RixShadingContext* ctx, const FractalParams& frac, const Manifold& m,
-                             const RixShadeFunctions& sf, Value* v, const Layer& layer) {
+Accumulator<Value> runLayers(const RixShadingContext* ctx, const FractalParams& frac,
+                             const Manifold& m, const RixShadeFunctions& sf, Value* v,
+                             const Layer& layer) {
     const BatchAllocator alloc(ctx);
     const int n = ctx->numPts;
     Accumulator<Value> acc;
@@ -46,8 +47,9 @@ Accumulator<Value> runLayers(const RixShadingContext* ctx, const FractalParams& 
 
 template <class G>
 struct FractalizedDeclaration {
-    static constexpr auto kParams = params(outFloat("resultF"), outColor("resultRGB"), G::kInputs, manifoldInput(),
-                                           remapBlock(kRemapNamesA), remapBlock(kRemapNamesB), fractalBlock());
+    static constexpr auto kParams =
+        params(outFloat("resultF"), outColor("resultRGB"), G::kInputs, manifoldInput(),
+               remapBlock(kRemapNamesA), remapBlock(kRemapNamesB), fractalBlock());
     static constexpr std::array<RixInterfaceId, 2> kServices{k_RixMessages, k_RixShadeFunctions};
 
     static constexpr int kResultF = paramId(kParams, "resultF");
@@ -65,7 +67,8 @@ class FractalizedPattern : public Pattern<FractalizedDeclaration<G>> {
     using D = FractalizedDeclaration<G>;
 
 protected:
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = this->evaluateInputs(ctx);
         const typename G::Batch generator = G::prepare(in, D::kFirstInput);
         const auto remapA = RemapBlock<float>::from(in, D::kRemapA);
@@ -78,8 +81,8 @@ protected:
 
         const RixShadeFunctions& sf = *this->services().shadeFunctions;
         float* v = out.floats(D::kResultF);  // the layer values, then the result
-        const Accumulator<float> acc =
-            runLayers(ctx, frac, m, sf, v, [&](const RtPoint3* Q, const float* R, float* values, int n) {
+        const Accumulator<float> acc = runLayers(
+            ctx, frac, m, sf, v, [&](const RtPoint3* Q, const float* R, float* values, int n) {
                 G::run(generator, sf, Q, R, values, n);
                 remapA.apply(values, n);
                 remapB.apply(values, n);

@@ -12,9 +12,10 @@ struct LayerStateNames {
 
 // Made once per process, under thread-safe initialisation.
 inline const LayerStateNames& layerStateNames() {
-    static const LayerStateNames names{
-        RtUString::UstrMakeUnique("qnFractalizerOffset"), RtUString::UstrMakeUnique("qnFractalizerRotation"),
-        RtUString::UstrMakeUnique("qnFractalizerVariation"), RtUString::UstrMakeUnique("qnFractalizerFrequency")};
+    static const LayerStateNames names{RtUString::UstrMakeUnique("qnFractalizerOffset"),
+                                       RtUString::UstrMakeUnique("qnFractalizerRotation"),
+                                       RtUString::UstrMakeUnique("qnFractalizerVariation"),
+                                       RtUString::UstrMakeUnique("qnFractalizerFrequency")};
     return names;
 }
 

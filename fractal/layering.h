@@ -22,12 +22,13 @@ inline float softabs(float x, float w) {
 // --- declaration ---------------------------------------------------------------------------
 
 constexpr ParamList<13> fractalBlock() {
-    return params(inInt("fracType", 0), inInt("fracAbsOption", 0), inFloat("fracAbsWidth", 0.f, Eval::Varying),
-                  inInt("fracInvert", 0), inInt("fracLayers", 3), inFloat("fracOffset", 1.f, Eval::Uniform),
-                  inFloat("fracRotation", 180.f, Eval::Uniform), inInt("fracVariation", 0),
-                  inFloat("fracFrequency", 1.f, Eval::Uniform), inFloat("fracLacunarity", 2.f, Eval::Uniform),
-                  inFloat("fracDimension", 1.f, Eval::Uniform), inFloat("fracGain", 0.5f, Eval::Uniform),
-                  inFloat("fracErosion", 0.f, Eval::Uniform));
+    return params(
+        inInt("fracType", 0), inInt("fracAbsOption", 0),
+        inFloat("fracAbsWidth", 0.f, Eval::Varying), inInt("fracInvert", 0), inInt("fracLayers", 3),
+        inFloat("fracOffset", 1.f, Eval::Uniform), inFloat("fracRotation", 180.f, Eval::Uniform),
+        inInt("fracVariation", 0), inFloat("fracFrequency", 1.f, Eval::Uniform),
+        inFloat("fracLacunarity", 2.f, Eval::Uniform), inFloat("fracDimension", 1.f, Eval::Uniform),
+        inFloat("fracGain", 0.5f, Eval::Uniform), inFloat("fracErosion", 0.f, Eval::Uniform));
 }
 
 // The block evaluated for one batch.
@@ -69,9 +70,11 @@ struct FractalParams {
 struct LayerTransform {
     float cosine = 1.f, sine = 0.f, shift = 0.f, frequency = 1.f;
 
-    static LayerTransform of(const FractalParams& p, int layer, float frequency, const RixShadeFunctions& sf) {
+    static LayerTransform of(const FractalParams& p, int layer, float frequency,
+                             const RixShadeFunctions& sf) {
         // variation + layer as an int sum; wrapped explicitly, as signed overflow is undefined.
-        const auto sum = static_cast<std::int32_t>(static_cast<std::uint32_t>(p.variation) + static_cast<std::uint32_t>(layer));
+        const auto sum = static_cast<std::int32_t>(static_cast<std::uint32_t>(p.variation) +
+                                                   static_cast<std::uint32_t>(layer));
         const float seed = static_cast<float>(sum);
         const float a = radians(p.rotation);
         const float angle = lerp(-a, a, sf.FloatCellNoise(seed + 31.f));
@@ -114,9 +117,13 @@ struct Accumulator {
 namespace detail {
 // (x - 0.5) * 2, in double precision for the scalar form and in single for the colour form.
 inline float unfold(float x) { return static_cast<float>((double(x) - 0.5) * 2.0); }
-inline RtColorRGB unfold(RtColorRGB c) { return {(c.r - 0.5f) * 2.f, (c.g - 0.5f) * 2.f, (c.b - 0.5f) * 2.f}; }
+inline RtColorRGB unfold(RtColorRGB c) {
+    return {(c.r - 0.5f) * 2.f, (c.g - 0.5f) * 2.f, (c.b - 0.5f) * 2.f};
+}
 inline float fold(float x, float w) { return softabs(x, w); }
-inline RtColorRGB fold(RtColorRGB c, float w) { return {softabs(c.r, w), softabs(c.g, w), softabs(c.b, w)}; }
+inline RtColorRGB fold(RtColorRGB c, float w) {
+    return {softabs(c.r, w), softabs(c.g, w), softabs(c.b, w)};
+}
 inline float weighted(float v, float w, float x) { return v + w * x; }
 inline RtColorRGB weighted(RtColorRGB v, float w, RtColorRGB x) {
     return {v.r + w * x.r, v.g + w * x.g, v.b + w * x.b};
@@ -136,9 +143,11 @@ struct WeightLaw {
     bool squareForTwo = false;  // the fractalized engine squares by multiplying when power is 2
     float dimensionWeight = 1.f, gainWeight = 1.f;
 
-    static WeightLaw of(int type, float f, float dimension, float gain, float erosion, int power, bool squareForTwo) {
+    static WeightLaw of(int type, float f, float dimension, float gain, float erosion, int power,
+                        bool squareForTwo) {
         WeightLaw w;
-        w.type = type, w.f = f, w.exponent = 3.f - 2.f * dimension, w.erosion = erosion, w.gain = gain;
+        w.type = type, w.f = f, w.exponent = 3.f - 2.f * dimension, w.erosion = erosion,
+        w.gain = gain;
         w.power = power, w.squareForTwo = squareForTwo;
         w.dimensionWeight = 1.f / std::pow(f, w.exponent);
         w.gainWeight = w.gainPower(gain);
@@ -165,7 +174,8 @@ struct WeightLaw {
 // Folds and weights layer j's values v (overwritten with v + W x), adds to S and A, and computes
 // each point's next weight. f is layer j's frequency.
 template <class Value>
-void accumulateLayer(const FractalParams& p, int j, float f, Value* v, Accumulator<Value>& acc, int n) {
+void accumulateLayer(const FractalParams& p, int j, float f, Value* v, Accumulator<Value>& acc,
+                     int n) {
     const WeightLaw law = WeightLaw::of(p.type, f, p.dimension, p.gain, p.erosion, j + 1, true);
     for (int k = 0; k < n; ++k) {
         Value x = v[k];
@@ -187,7 +197,8 @@ inline void finishLayers(const FractalParams& p, const Accumulator<float>& acc, 
     }
 }
 
-inline void finishLayers(const FractalParams& p, const Accumulator<RtColorRGB>& acc, RtColorRGB* out, int n) {
+inline void finishLayers(const FractalParams& p, const Accumulator<RtColorRGB>& acc,
+                         RtColorRGB* out, int n) {
     for (int k = 0; k < n; ++k) {
         const RtColorRGB a = acc.A[k];
         const RtColorRGB c = p.invert ? RtColorRGB{1.f - a.r, 1.f - a.g, 1.f - a.b} : a;

@@ -12,13 +12,15 @@ namespace tessera {
 // The manifold nodes' table: component outputs, the manifold struct, then the inputs.
 constexpr auto manifoldNodeParams() {
     return params(outFloat("resultX"), outFloat("resultY"), outFloat("resultZ"), manifoldOutput(),
-                  inTriple("scale", k_RixSCVector, 1.f, 1.f, 1.f), inTriple("offset", k_RixSCVector, 0.f, 0.f, 0.f),
-                  inInt("use", 0), inString("pref", ""), inString("coordsys", "object"));
+                  inTriple("scale", k_RixSCVector, 1.f, 1.f, 1.f),
+                  inTriple("offset", k_RixSCVector, 0.f, 0.f, 0.f), inInt("use", 0),
+                  inString("pref", ""), inString("coordsys", "object"));
 }
 
 struct ManifoldNodeIds {
     static constexpr auto kParams = manifoldNodeParams();
-    static constexpr int kResultX = paramId(kParams, "resultX"), kResultY = paramId(kParams, "resultY"),
+    static constexpr int kResultX = paramId(kParams, "resultX"),
+                         kResultY = paramId(kParams, "resultY"),
                          kResultZ = paramId(kParams, "resultZ"), kQ = paramId(kParams, "Q"),
                          kQradius = paramId(kParams, "Qradius"), kScale = paramId(kParams, "scale"),
                          kOffset = paramId(kParams, "offset"), kUse = paramId(kParams, "use"),
@@ -46,14 +48,16 @@ struct ManifoldSource {
         const bool usePref = !pref.Empty();
         const RtPoint3* P = nullptr;
         const float* radius = nullptr;
-        if (!usePref || ctx->GetPrimVar(pref, RtFloat3{0.f, 0.f, 0.f}, &P, &radius) == k_RixSCInvalidDetail) {
+        if (!usePref ||
+            ctx->GetPrimVar(pref, RtFloat3{0.f, 0.f, 0.f}, &P, &radius) == k_RixSCInvalidDetail) {
             ctx->GetBuiltinVar(use == 1 ? RixShadingContext::k_Po : RixShadingContext::k_P, &P);
             ctx->GetBuiltinVar(RixShadingContext::k_PRadius, &radius);
         }
         for (int i = 0; i < n; ++i) Q[i] = P[i], Qradius[i] = radius[i];
         if (n == 0) return;
         if (usePref && use == 3) {
-            ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_current, Rix::k_object, Q, Qradius);
+            ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_current, Rix::k_object, Q,
+                           Qradius);
             ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_world, Rix::k_current, Q, Qradius);
         }
         ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_current, coordsys, Q, Qradius);

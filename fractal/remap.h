@@ -27,7 +27,8 @@ inline float gain(float t, float g) {
 
 // One block's values at one point.
 struct RemapParams {
-    float inputMin = 0.f, inputMax = 1.f, bias = 0.5f, gain = 0.5f, outputMin = 0.f, outputMax = 1.f;
+    float inputMin = 0.f, inputMax = 1.f, bias = 0.5f, gain = 0.5f, outputMin = 0.f,
+          outputMax = 1.f;
     bool clampInput = true, clampOutput = true;
 };
 
@@ -74,14 +75,15 @@ constexpr ParamList<9> remapBlock(const std::array<const char*, 9>& names, bool 
                   inInt(names[3], 1, Eval::Uniform),
                   colour ? inColor(names[4], 0.5f, 0.5f, 0.5f) : inFloat(names[4], 0.5f),
                   colour ? inColor(names[5], 0.5f, 0.5f, 0.5f) : inFloat(names[5], 0.5f),
-                  inFloat(names[6], 0.f), inFloat(names[7], 1.f), inInt(names[8], 1, Eval::Uniform));
+                  inFloat(names[6], 0.f), inFloat(names[7], 1.f),
+                  inInt(names[8], 1, Eval::Uniform));
 }
-inline constexpr std::array<const char*, 9> kRemapNamesA{"remapOnA",  "inputMinA",  "inputMaxA",
-                                                   "clampInputA", "biasA",     "gainA",
-                                                   "outputMinA", "outputMaxA", "clampOutputA"};
-inline constexpr std::array<const char*, 9> kRemapNamesB{"remapOnB",  "inputMinB",  "inputMaxB",
-                                                   "clampInputB", "biasB",     "gainB",
-                                                   "outputMinB", "outputMaxB", "clampOutputB"};
+inline constexpr std::array<const char*, 9> kRemapNamesA{
+    "remapOnA", "inputMinA",  "inputMaxA",  "clampInputA", "biasA",
+    "gainA",    "outputMinA", "outputMaxA", "clampOutputA"};
+inline constexpr std::array<const char*, 9> kRemapNamesB{
+    "remapOnB", "inputMinB",  "inputMaxB",  "clampInputB", "biasB",
+    "gainB",    "outputMinB", "outputMaxB", "clampOutputB"};
 
 // --- a block evaluated for one batch --------------------------------------------------------
 
@@ -90,7 +92,8 @@ template <class Curve>
 struct RemapBlock {
     bool on = false;
     bool clampInput = true, clampOutput = true;
-    const float *inputMin = nullptr, *inputMax = nullptr, *outputMin = nullptr, *outputMax = nullptr;
+    const float *inputMin = nullptr, *inputMax = nullptr, *outputMin = nullptr,
+                *outputMax = nullptr;
     const Curve *bias = nullptr, *gain = nullptr;
 
     // The block whose first parameter (remapOn) has id first.
@@ -111,7 +114,8 @@ struct RemapBlock {
 
     RemapParams at(int k) const {
         RemapParams p;
-        p.inputMin = inputMin[k], p.inputMax = inputMax[k], p.outputMin = outputMin[k], p.outputMax = outputMax[k];
+        p.inputMin = inputMin[k], p.inputMax = inputMax[k], p.outputMin = outputMin[k],
+        p.outputMax = outputMax[k];
         p.clampInput = clampInput, p.clampOutput = clampOutput;
         return p;
     }
@@ -127,7 +131,8 @@ struct RemapBlock {
         }
     }
     void apply(RtColorRGB* v, int n) const {
-        static_assert(std::is_same<Curve, RtColorRGB>::value, "the channel-wise form has colour bias and gain");
+        static_assert(std::is_same<Curve, RtColorRGB>::value,
+                      "the channel-wise form has colour bias and gain");
         if (!on) return;
         for (int k = 0; k < n; ++k) v[k] = remap(v[k], bias[k], gain[k], at(k));
     }

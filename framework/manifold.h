@@ -7,8 +7,8 @@
 namespace tessera {
 
 struct Manifold {
-    const RtPoint3* Q = nullptr;       // numPts coordinates, read-only
-    const float* Qradius = nullptr;    // numPts filter radii, or null when not asked for
+    const RtPoint3* Q = nullptr;     // numPts coordinates, read-only
+    const float* Qradius = nullptr;  // numPts filter radii, or null when not asked for
 };
 
 struct Manifold2D {
@@ -58,7 +58,8 @@ inline Manifold resolveObjectSpaceManifold(const RixShadingContext* ctx, int beg
         radius = alloc.floats(n);
         for (int i = 0; i < n; ++i) radius[i] = r[i];
     }
-    if (n > 0) ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_current, Rix::k_object, Q, radius);
+    if (n > 0)
+        ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_current, Rix::k_object, Q, radius);
     return {Q, radius};
 }
 

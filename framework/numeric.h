@@ -61,7 +61,9 @@ inline RtFloat3 operator-(RtFloat3 a, float s) { return {a.x - s, a.y - s, a.z -
 inline float dot(RtFloat3 a, RtFloat3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 inline float length(RtFloat3 a) { return std::sqrt(dot(a, a)); }
 
-inline RtColorRGB operator+(RtColorRGB a, RtColorRGB b) { return {a.r + b.r, a.g + b.g, a.b + b.b}; }
+inline RtColorRGB operator+(RtColorRGB a, RtColorRGB b) {
+    return {a.r + b.r, a.g + b.g, a.b + b.b};
+}
 inline RtColorRGB operator*(RtColorRGB a, float s) { return {a.r * s, a.g * s, a.b * s}; }
 inline RtColorRGB grey(float v) { return {v, v, v}; }
 

@@ -32,13 +32,19 @@ template <std::size_t N>
 class Inputs {
 public:
     template <class T>
-    const T* values(int id) const { return static_cast<const T*>(m_values[id]); }
+    const T* values(int id) const {
+        return static_cast<const T*>(m_values[id]);
+    }
     // The first value of an input evaluated without promotion.
     template <class T>
-    T uniform(int id) const { return values<T>(id)[0]; }
+    T uniform(int id) const {
+        return values<T>(id)[0];
+    }
     // numPts values of an input evaluated with promotion.
     template <class T>
-    const T* varying(int id) const { return values<T>(id); }
+    const T* varying(int id) const {
+        return values<T>(id);
+    }
     RixSCDetail detail(int id) const { return m_detail[id]; }
 
     void set(int id, const void* values, RixSCDetail detail) {
@@ -68,10 +74,14 @@ public:
         for (std::size_t id = 0; id < kNumParams; ++id) {
             const ParamDecl& d = Decl::kParams[id];
             if (!d.hasDefault) continue;
-            if (d.type == k_RixSCInteger) m_defaults[id].i = d.i;
-            else if (d.type == k_RixSCFloat) m_defaults[id].f = d.f[0];
-            else if (d.type == k_RixSCString) m_defaults[id].s = RtUString::UstrMakeUnique(d.s);
-            else m_defaults[id].v = {d.f[0], d.f[1], d.f[2]};
+            if (d.type == k_RixSCInteger)
+                m_defaults[id].i = d.i;
+            else if (d.type == k_RixSCFloat)
+                m_defaults[id].f = d.f[0];
+            else if (d.type == k_RixSCString)
+                m_defaults[id].s = RtUString::UstrMakeUnique(d.s);
+            else
+                m_defaults[id].v = {d.f[0], d.f[1], d.f[2]};
         }
     }
 
@@ -81,14 +91,18 @@ public:
             RixInterface* service = ctx.GetRixInterface(id);
             missing = missing || !service;
             switch (id) {
-            case k_RixMessages: m_services.messages = static_cast<RixMessages*>(service); break;
-            case k_RixShadeFunctions:
-                m_services.shadeFunctions = static_cast<RixShadeFunctions*>(service);
-                break;
-            case k_RixRenderState:
-                m_services.renderState = static_cast<RixRenderState*>(service);
-                break;
-            case k_RixTexture: m_services.texture = static_cast<RixTexture*>(service); break;
+                case k_RixMessages:
+                    m_services.messages = static_cast<RixMessages*>(service);
+                    break;
+                case k_RixShadeFunctions:
+                    m_services.shadeFunctions = static_cast<RixShadeFunctions*>(service);
+                    break;
+                case k_RixRenderState:
+                    m_services.renderState = static_cast<RixRenderState*>(service);
+                    break;
+                case k_RixTexture:
+                    m_services.texture = static_cast<RixTexture*>(service);
+                    break;
             }
         }
         return missing ? 1 : 0;
@@ -127,7 +141,8 @@ public:
 
 protected:
     // The node's work on one batch: evaluate, allocate outputs, loop over the points.
-    virtual int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const = 0;
+    virtual int compute(const RixShadingContext* ctx, int* numOutputs,
+                        OutputSpec** outputs) const = 0;
 
     // Evaluates every input the declaration marks Uniform or Varying, in table order, with the
     // node's default member.
@@ -167,39 +182,40 @@ private:
         RixSCDetail detail = k_RixSCInvalidDetail;
         const void* values = nullptr;
         switch (d.type) {
-        case k_RixSCInteger: {
-            const int* v = nullptr;
-            detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.i : nullptr, promote);
-            values = v;
-            break;
-        }
-        case k_RixSCFloat: {
-            const float* v = nullptr;
-            detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.f : nullptr, promote);
-            values = v;
-            break;
-        }
-        case k_RixSCColor: {
-            const RtColorRGB* v = nullptr;
-            detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.c : nullptr, promote);
-            values = v;
-            break;
-        }
-        case k_RixSCPoint:
-        case k_RixSCVector:
-        case k_RixSCNormal: {
-            const RtFloat3* v = nullptr;
-            detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.v : nullptr, promote);
-            values = v;
-            break;
-        }
-        case k_RixSCString: {
-            const RtUString* v = nullptr;
-            detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.s : nullptr, promote);
-            values = v;
-            break;
-        }
-        default: break;
+            case k_RixSCInteger: {
+                const int* v = nullptr;
+                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.i : nullptr, promote);
+                values = v;
+                break;
+            }
+            case k_RixSCFloat: {
+                const float* v = nullptr;
+                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.f : nullptr, promote);
+                values = v;
+                break;
+            }
+            case k_RixSCColor: {
+                const RtColorRGB* v = nullptr;
+                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.c : nullptr, promote);
+                values = v;
+                break;
+            }
+            case k_RixSCPoint:
+            case k_RixSCVector:
+            case k_RixSCNormal: {
+                const RtFloat3* v = nullptr;
+                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.v : nullptr, promote);
+                values = v;
+                break;
+            }
+            case k_RixSCString: {
+                const RtUString* v = nullptr;
+                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.s : nullptr, promote);
+                values = v;
+                break;
+            }
+            default:
+                break;
         }
         // A value that does not come back falls back to the default itself, so nodes can read
         // every input that has one without a null test.
@@ -244,12 +260,12 @@ private:
 #endif
 
 // The two undecorated entry points of a plug-in library. Creation never throws into the host.
-#define TESSERA_PATTERN_ENTRY_POINTS(NodeClass)                                                \
-    extern "C" TESSERA_EXPORT RixPattern* CreateRixPattern(const char* /*hint*/) {            \
-        try {                                                                                  \
-            return new (std::nothrow) NodeClass();                                             \
-        } catch (...) {                                                                        \
-            return nullptr;                                                                    \
-        }                                                                                      \
-    }                                                                                          \
+#define TESSERA_PATTERN_ENTRY_POINTS(NodeClass)                                    \
+    extern "C" TESSERA_EXPORT RixPattern* CreateRixPattern(const char* /*hint*/) { \
+        try {                                                                      \
+            return new (std::nothrow) NodeClass();                                 \
+        } catch (...) {                                                            \
+            return nullptr;                                                        \
+        }                                                                          \
+    }                                                                              \
     extern "C" TESSERA_EXPORT void DestroyRixPattern(RixPattern* pattern) { delete pattern; }

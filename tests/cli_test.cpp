@@ -32,7 +32,8 @@ class Cli : public testing::Test {
 protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() / (std::string("tessera-cli-") + info->name() + "-" + std::to_string(::getpid()));
+        dir = fs::temp_directory_path() /
+              (std::string("tessera-cli-") + info->name() + "-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -47,9 +48,11 @@ protected:
     // command must see its arguments exactly as given.
     Result run(const std::string& args, const std::string& input = "", bool fixtures = true) {
         const fs::path in = write(".stdin", input), out = dir / ".stdout", err = dir / ".stderr";
-        const std::string pluginPath = fixtures ? std::string(" --plugin-path '") + TESSERA_TEST_FIXTURE_DIR + "'" : "";
-        const std::string cmd = std::string("cd '") + dir.string() + "' && '" + TESSERA_BINARY + "' " + args +
-                                pluginPath + " < '" + in.string() + "' > '" + out.string() + "' 2> '" + err.string() + "'";
+        const std::string pluginPath =
+            fixtures ? std::string(" --plugin-path '") + TESSERA_TEST_FIXTURE_DIR + "'" : "";
+        const std::string cmd = std::string("cd '") + dir.string() + "' && '" + TESSERA_BINARY +
+                                "' " + args + pluginPath + " < '" + in.string() + "' > '" +
+                                out.string() + "' 2> '" + err.string() + "'";
         Result r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -61,7 +64,8 @@ protected:
     std::vector<std::string> userFiles() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir))
-            if (e.path().filename().string()[0] != '.' && e.path().extension() != ".rib" && e.path().extension() != ".csv")
+            if (e.path().filename().string()[0] != '.' && e.path().extension() != ".rib" &&
+                e.path().extension() != ".csv")
                 names.push_back(e.path().filename().string());
         return names;
     }
@@ -92,7 +96,8 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-const char* kGrayCells = "# cells\nPattern \"qnGrayCells\" \"g\" \"float frequency\" [6] \"int seed\" 2\n";
+const char* kGrayCells =
+    "# cells\nPattern \"qnGrayCells\" \"g\" \"float frequency\" [6] \"int seed\" 2\n";
 
 }  // namespace
 
@@ -133,13 +138,16 @@ TEST_F(Cli, RenderIsTheSameOnAnyNumberOfThreadsAndMatchesEval) {
     for (int j = 0; j < 48; j += 7)
         for (int i = 0; i < 64; i += 5) {
             const RtPoint3 p{6 * ((i + 0.5f) / 64), 6 * (1 - (j + 0.5f) / 48), 0};
-            ASSERT_EQ(one.pixels[static_cast<std::size_t>((j * 64 + i) * 3)], sf.CellNoise(&p, 2.f));
+            ASSERT_EQ(one.pixels[static_cast<std::size_t>((j * 64 + i) * 3)],
+                      sf.CellNoise(&p, 2.f));
         }
 }
 
 TEST_F(Cli, RenderOfASphereAndOfAChosenOutput) {
-    write("net.rib", std::string(kGrayCells) + "Pattern \"testManifold\" \"m\" \"float scale\" 0.5\n");
-    ASSERT_EQ(run("render net.rib -o s.png --size 32x32 --view sphere --output g:resultRGB").status, 0);
+    write("net.rib",
+          std::string(kGrayCells) + "Pattern \"testManifold\" \"m\" \"float scale\" 0.5\n");
+    ASSERT_EQ(run("render net.rib -o s.png --size 32x32 --view sphere --output g:resultRGB").status,
+              0);
     const Image s = readImage(dir / "s.png");
     EXPECT_EQ(s.pixels[0], 0.f) << "outside the sphere";
     EXPECT_GT(s.pixels[(16 * 32 + 16) * 3], 0.f) << "on the sphere";
@@ -164,20 +172,24 @@ TEST_F(Cli, EvalPrintsOneRowPerPointThatRoundTrips) {
         const RtPoint3 p{P[k].x * 6, P[k].y * 6, P[k].z * 6};
         const float expected = sf.CellNoise(&p, 2.f);
         float f[4];
-        ASSERT_EQ(std::sscanf(rows[static_cast<std::size_t>(k + 1)].c_str(), "%f,%f,%f,%f", &f[0], &f[1], &f[2], &f[3]), 4);
+        ASSERT_EQ(std::sscanf(rows[static_cast<std::size_t>(k + 1)].c_str(), "%f,%f,%f,%f", &f[0],
+                              &f[1], &f[2], &f[3]),
+                  4);
         for (float v : f) EXPECT_EQ(v, expected) << "9 digits give the float back exactly";
     }
     // The same points from a file.
     write("points.csv", points);
-    EXPECT_EQ(run("eval net.rib --output g:resultF --output g:resultRGB --points points.csv").out, r.out);
+    EXPECT_EQ(run("eval net.rib --output g:resultF --output g:resultRGB --points points.csv").out,
+              r.out);
 }
 
 TEST_F(Cli, EvalExpandsStructsAndReadsPrimitiveVariables) {
     write("net.rib",
           "Pattern \"testManifold\" \"m\" \"float scale\" [2] \"point offset\" [1 2 3]\n"
           "Pattern \"testProbe\" \"p\" \"string primvar\" \"weight\"\n");
-    const Result r = run("eval net.rib --output m:result --output p:resultF",
-                         "x,y,z,radius,pv:weight,pv:pref.x,pv:pref.y,pv:pref.z\n1,2,3,0.5,10,0,0,0\n");
+    const Result r =
+        run("eval net.rib --output m:result --output p:resultF",
+            "x,y,z,radius,pv:weight,pv:pref.x,pv:pref.y,pv:pref.z\n1,2,3,0.5,10,0,0,0\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "m:Q.x,m:Q.y,m:Q.z,m:Qradius,p:resultF\n3,6,9,1,10.25\n");
 }
@@ -190,11 +202,16 @@ TEST_F(Cli, NetworkFileSyntax) {
           "Option \"limits\" \"int threads\" [4]\n"
           "Pattern \"testProbe\" \"a\\\"b\"  # a handle with a quote\n"
           "  \"color tint\" [ 0.5 .25 -1e-1 ]\n"
-          "Pattern \"testProbe\" \"p\" \"reference float value\" \"a\\\"b:resultF\" \"string primvar\" [\"none\"]\n");
-    const Result r = run("eval net.rib --output p:resultF --output a\\\"b:resultRGB", "x,y,z\n0,0,0\n");
+          "Pattern \"testProbe\" \"p\" \"reference float value\" \"a\\\"b:resultF\" \"string "
+          "primvar\" [\"none\"]\n");
+    const Result r =
+        run("eval net.rib --output p:resultF --output a\\\"b:resultRGB", "x,y,z\n0,0,0\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(lines(r.out)[1], "-1.75,0.5,0.25,-0.100000001") << "p = -1 (no primvar) + a = -1 + 0.25";
-    EXPECT_NE(r.err.find("net.rib:4:17: option \"limits\" \"threads\" does not apply here and is ignored"), std::string::npos)
+    EXPECT_EQ(lines(r.out)[1], "-1.75,0.5,0.25,-0.100000001")
+        << "p = -1 (no primvar) + a = -1 + 0.25";
+    EXPECT_NE(r.err.find(
+                  "net.rib:4:17: option \"limits\" \"threads\" does not apply here and is ignored"),
+              std::string::npos)
         << r.err;
 }
 
@@ -209,25 +226,36 @@ TEST_F(Cli, NodesAndInfo) {
     ASSERT_EQ(json.status, 0);
     EXPECT_EQ(json.out,
               "{\"node\": \"qnGrayCells\", \"params\": ["
-              "{\"id\": 0, \"name\": \"resultF\", \"type\": \"float\", \"code\": 3, \"access\": \"output\", \"arrayLength\": -1, \"structName\": \"\"}, "
-              "{\"id\": 1, \"name\": \"resultRGB\", \"type\": \"color\", \"code\": 6, \"access\": \"output\", \"arrayLength\": -1, \"structName\": \"\"}, "
-              "{\"id\": 2, \"name\": \"seed\", \"type\": \"int\", \"code\": 2, \"access\": \"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
-              "{\"id\": 3, \"name\": \"frequency\", \"type\": \"float\", \"code\": 3, \"access\": \"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
-              "{\"id\": 4, \"name\": \"manifold\", \"type\": \"struct-begin\", \"code\": 14, \"access\": \"input\", \"arrayLength\": -1, \"structName\": \"PxrManifold\"}, "
-              "{\"id\": 5, \"name\": \"Q\", \"type\": \"point\", \"code\": 7, \"access\": \"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
-              "{\"id\": 6, \"name\": \"Qradius\", \"type\": \"float\", \"code\": 3, \"access\": \"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
-              "{\"id\": 7, \"name\": \"manifold\", \"type\": \"struct-end\", \"code\": 15, \"access\": \"input\", \"arrayLength\": -1, \"structName\": \"PxrManifold\"}]}\n");
+              "{\"id\": 0, \"name\": \"resultF\", \"type\": \"float\", \"code\": 3, \"access\": "
+              "\"output\", \"arrayLength\": -1, \"structName\": \"\"}, "
+              "{\"id\": 1, \"name\": \"resultRGB\", \"type\": \"color\", \"code\": 6, \"access\": "
+              "\"output\", \"arrayLength\": -1, \"structName\": \"\"}, "
+              "{\"id\": 2, \"name\": \"seed\", \"type\": \"int\", \"code\": 2, \"access\": "
+              "\"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
+              "{\"id\": 3, \"name\": \"frequency\", \"type\": \"float\", \"code\": 3, \"access\": "
+              "\"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
+              "{\"id\": 4, \"name\": \"manifold\", \"type\": \"struct-begin\", \"code\": 14, "
+              "\"access\": \"input\", \"arrayLength\": -1, \"structName\": \"PxrManifold\"}, "
+              "{\"id\": 5, \"name\": \"Q\", \"type\": \"point\", \"code\": 7, \"access\": "
+              "\"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
+              "{\"id\": 6, \"name\": \"Qradius\", \"type\": \"float\", \"code\": 3, \"access\": "
+              "\"input\", \"arrayLength\": -1, \"structName\": \"\"}, "
+              "{\"id\": 7, \"name\": \"manifold\", \"type\": \"struct-end\", \"code\": 15, "
+              "\"access\": \"input\", \"arrayLength\": -1, \"structName\": \"PxrManifold\"}]}\n");
     const Result text = run("info testProbe");
     EXPECT_NE(text.out.find("colors"), std::string::npos);
-    EXPECT_NE(text.out.find("    0  colors"), std::string::npos) << "the open array's length: " << text.out;
+    EXPECT_NE(text.out.find("    0  colors"), std::string::npos)
+        << "the open array's length: " << text.out;
 }
 
 TEST_F(Cli, ANodeReturningAFailureStopsTheRunWithStatus3) {
     write("net.rib", "Pattern \"testProbe\" \"bad\" \"int status\" [4]\n");
     const Result r = run("render net.rib -o x.png --size 64x64");
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("tessera: node 'bad' (testProbe) returned status 4"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("testProbe: failing with status 4"), std::string::npos) << "the node's own message";
+    EXPECT_NE(r.err.find("tessera: node 'bad' (testProbe) returned status 4"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("testProbe: failing with status 4"), std::string::npos)
+        << "the node's own message";
     EXPECT_TRUE(userFiles().empty()) << "no image is written";
     EXPECT_EQ(run("eval net.rib --output bad:resultF", "x,y,z\n0,0,0\n").status, 3);
 }
@@ -244,43 +272,73 @@ TEST_F(Cli, BadInputGivesOneLineAndNoOutputFile) {
     const char* ok = kGrayCells;
     const Case cases[] = {
         {"unknown command", ok, "draw net.rib", "", 2, "unknown command 'draw'"},
-        {"unknown option", ok, "render net.rib -o a.png --colour red", "", 2, "unknown option '--colour'"},
+        {"unknown option", ok, "render net.rib -o a.png --colour red", "", 2,
+         "unknown option '--colour'"},
         {"missing value", ok, "render net.rib -o a.png --size", "", 2, "--size expects 1 value"},
-        {"malformed size", ok, "render net.rib -o a.png --size 12by4", "", 2, "--size expects WIDTHxHEIGHT"},
-        {"zero size", ok, "render net.rib -o a.png --size 0x4", "", 2, "--size expects a whole number"},
-        {"malformed output", ok, "render net.rib -o a.png --output g", "", 2, "--output expects HANDLE:PARAM"},
-        {"bad threads", ok, "render net.rib -o a.png --threads -2", "", 2, "--threads expects a whole number"},
-        {"no network", nullptr, "render missing.rib -o a.png", "", 1, "missing.rib: cannot read the network file"},
-        {"unterminated string", "Pattern \"qnGrayCells\" \"g\n", "render net.rib -o a.png", "", 1, "net.rib:1:23: unterminated string"},
-        {"missing bracket", "Pattern \"qnGrayCells\" \"g\" \"float frequency\" [2\nPattern \"qnGrayCells\" \"h\"\n",
-         "render net.rib -o a.png", "", 1, "net.rib:2:1: expected ']' to close the '[' at net.rib:1:45"},
-        {"value count", "Pattern \"qnGrayCells\" \"g\" \"float frequency\" [2 3]\n", "render net.rib -o a.png", "", 1,
-         "net.rib:1:27: node 'g' (qnGrayCells): parameter 'frequency': expected 1 number for float, got 2 values"},
-        {"unknown statement", "Shader \"x\"\n", "render net.rib -o a.png", "", 1, "net.rib:1:1: unknown statement 'Shader'"},
-        {"not a number", "Pattern \"qnGrayCells\" \"g\" \"float frequency\" [2x]\n", "render net.rib -o a.png", "", 1, "'2x' is not a number"},
+        {"malformed size", ok, "render net.rib -o a.png --size 12by4", "", 2,
+         "--size expects WIDTHxHEIGHT"},
+        {"zero size", ok, "render net.rib -o a.png --size 0x4", "", 2,
+         "--size expects a whole number"},
+        {"malformed output", ok, "render net.rib -o a.png --output g", "", 2,
+         "--output expects HANDLE:PARAM"},
+        {"bad threads", ok, "render net.rib -o a.png --threads -2", "", 2,
+         "--threads expects a whole number"},
+        {"no network", nullptr, "render missing.rib -o a.png", "", 1,
+         "missing.rib: cannot read the network file"},
+        {"unterminated string", "Pattern \"qnGrayCells\" \"g\n", "render net.rib -o a.png", "", 1,
+         "net.rib:1:23: unterminated string"},
+        {"missing bracket",
+         "Pattern \"qnGrayCells\" \"g\" \"float frequency\" [2\nPattern \"qnGrayCells\" \"h\"\n",
+         "render net.rib -o a.png", "", 1,
+         "net.rib:2:1: expected ']' to close the '[' at net.rib:1:45"},
+        {"value count", "Pattern \"qnGrayCells\" \"g\" \"float frequency\" [2 3]\n",
+         "render net.rib -o a.png", "", 1,
+         "net.rib:1:27: node 'g' (qnGrayCells): parameter 'frequency': expected 1 number for "
+         "float, got 2 values"},
+        {"unknown statement", "Shader \"x\"\n", "render net.rib -o a.png", "", 1,
+         "net.rib:1:1: unknown statement 'Shader'"},
+        {"not a number", "Pattern \"qnGrayCells\" \"g\" \"float frequency\" [2x]\n",
+         "render net.rib -o a.png", "", 1, "'2x' is not a number"},
         {"unknown node type", "Pattern \"qnGreyCells\" \"g\"\n", "render net.rib -o a.png", "", 1,
          "net.rib:1:1: unknown node type 'qnGreyCells' (no qnGreyCells.so in "},
-        {"unknown parameter", "Pattern \"qnGrayCells\" \"g\" \"float frequncy\" 2\n", "render net.rib -o a.png", "", 1,
-         "net.rib:1:27: node 'g' (qnGrayCells): unknown parameter 'frequncy' (did you mean 'frequency'?)"},
-        {"type mismatch", "Pattern \"qnGrayCells\" \"g\" \"float seed\" 2\n", "render net.rib -o a.png", "", 1, "parameter 'seed' is int, not float"},
-        {"missing handle", "Pattern \"qnGrayCells\" \"g\" \"reference struct manifold\" [\"m:result\"]\n", "render net.rib -o a.png", "", 1,
-         "net.rib:1:27: node 'g' (qnGrayCells): connection of 'manifold' to 'm:result': no node has handle 'm'"},
-        {"missing output", "Pattern \"qnGrayCells\" \"m\"\nPattern \"qnGrayCells\" \"g\" \"reference float frequency\" [\"m:result\"]\n",
+        {"unknown parameter", "Pattern \"qnGrayCells\" \"g\" \"float frequncy\" 2\n",
+         "render net.rib -o a.png", "", 1,
+         "net.rib:1:27: node 'g' (qnGrayCells): unknown parameter 'frequncy' (did you mean "
+         "'frequency'?)"},
+        {"type mismatch", "Pattern \"qnGrayCells\" \"g\" \"float seed\" 2\n",
+         "render net.rib -o a.png", "", 1, "parameter 'seed' is int, not float"},
+        {"missing handle",
+         "Pattern \"qnGrayCells\" \"g\" \"reference struct manifold\" [\"m:result\"]\n",
+         "render net.rib -o a.png", "", 1,
+         "net.rib:1:27: node 'g' (qnGrayCells): connection of 'manifold' to 'm:result': no node "
+         "has handle 'm'"},
+        {"missing output",
+         "Pattern \"qnGrayCells\" \"m\"\nPattern \"qnGrayCells\" \"g\" \"reference float "
+         "frequency\" [\"m:result\"]\n",
          "render net.rib -o a.png", "", 1, "unknown output 'result' (did you mean 'resultF'?)"},
-        {"cycle", "Pattern \"qnGrayCells\" \"a\" \"reference float frequency\" \"b:resultF\"\n"
-                  "Pattern \"qnGrayCells\" \"b\" \"reference float frequency\" \"a:resultF\"\n",
+        {"cycle",
+         "Pattern \"qnGrayCells\" \"a\" \"reference float frequency\" \"b:resultF\"\n"
+         "Pattern \"qnGrayCells\" \"b\" \"reference float frequency\" \"a:resultF\"\n",
          "render net.rib -o a.png", "", 1, "net.rib: the network has a cycle: a <- b <- a"},
-        {"unknown render output", ok, "render net.rib -o a.png --output g:resultQ", "", 1, "unknown output 'resultQ'"},
-        {"unwritable image", ok, "render net.rib -o nofolder/a.png", "", 1, "cannot write 'nofolder/a.png': no folder 'nofolder'"},
-        {"unknown image format", ok, "render net.rib -o a.bmp", "", 1, "cannot write 'a.bmp': expected a .exr, .png, .jpg or .tif"},
-        {"missing column", ok, "eval net.rib --output g:resultF", "x,y\n1,2\n", 1, "<stdin>:1: missing column 'z'"},
+        {"unknown render output", ok, "render net.rib -o a.png --output g:resultQ", "", 1,
+         "unknown output 'resultQ'"},
+        {"unwritable image", ok, "render net.rib -o nofolder/a.png", "", 1,
+         "cannot write 'nofolder/a.png': no folder 'nofolder'"},
+        {"unknown image format", ok, "render net.rib -o a.bmp", "", 1,
+         "cannot write 'a.bmp': expected a .exr, .png, .jpg or .tif"},
+        {"missing column", ok, "eval net.rib --output g:resultF", "x,y\n1,2\n", 1,
+         "<stdin>:1: missing column 'z'"},
         {"not a number in csv", ok, "eval net.rib --output g:resultF", "x,y,z\n1,2,3\n1,two,3\n", 1,
          "<stdin>:3: column 'y': expected a number, got 'two'"},
-        {"ragged row", ok, "eval net.rib --output g:resultF", "x,y,z\n1,2\n", 1, "<stdin>:2: 2 values, expected 3"},
-        {"unknown column", ok, "eval net.rib --output g:resultF", "x,y,z,w\n1,2,3,4\n", 1, "unknown column 'w'"},
-        {"partial triple", ok, "eval net.rib --output g:resultF", "x,y,z,pv:pref.x\n1,2,3,4\n", 1, "needs the columns pv:pref.x, .y and .z"},
+        {"ragged row", ok, "eval net.rib --output g:resultF", "x,y,z\n1,2\n", 1,
+         "<stdin>:2: 2 values, expected 3"},
+        {"unknown column", ok, "eval net.rib --output g:resultF", "x,y,z,w\n1,2,3,4\n", 1,
+         "unknown column 'w'"},
+        {"partial triple", ok, "eval net.rib --output g:resultF", "x,y,z,pv:pref.x\n1,2,3,4\n", 1,
+         "needs the columns pv:pref.x, .y and .z"},
         {"eval without output", ok, "eval net.rib", "", 2, "expected at least one --output"},
-        {"missing points file", ok, "eval net.rib --output g:resultF --points nope.csv", "", 1, "nope.csv: cannot read the points file"},
+        {"missing points file", ok, "eval net.rib --output g:resultF --points nope.csv", "", 1,
+         "nope.csv: cannot read the points file"},
         {"info of unknown node", nullptr, "info qnNothing", "", 1, "unknown node type 'qnNothing'"},
     };
     for (const Case& c : cases) {
@@ -302,12 +360,14 @@ TEST_F(Cli, FractalizerOverAConstantColour) {
           "Pattern \"qnFractalizer\" \"frac\" \"reference color input\" [\"const:resultRGB\"]\n");
     const Result r = run("eval net.rib --output frac:resultRGB", "x,y,z\n0,0,0\n1,2,3\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "frac:resultRGB.r,frac:resultRGB.g,frac:resultRGB.b\n"
-                     "0.357142866,0.357142866,0.357142866\n0.357142866,0.357142866,0.357142866\n");
+    EXPECT_EQ(r.out,
+              "frac:resultRGB.r,frac:resultRGB.g,frac:resultRGB.b\n"
+              "0.357142866,0.357142866,0.357142866\n0.357142866,0.357142866,0.357142866\n");
     write("lonely.rib", "Pattern \"qnFractalizer\" \"frac\"\n");
     const Result lonely = run("eval lonely.rib --output frac:resultRGB", "x,y,z\n0,0,0\n");
     EXPECT_EQ(lonely.status, 3);
-    EXPECT_NE(lonely.err.find("node 'frac' (qnFractalizer) returned status -1"), std::string::npos) << lonely.err;
+    EXPECT_NE(lonely.err.find("node 'frac' (qnFractalizer) returned status -1"), std::string::npos)
+        << lonely.err;
 }
 
 TEST_F(Cli, EachConditionExampleRoutesItsBranch) {
@@ -335,16 +395,19 @@ TEST_F(Cli, EachConditionExampleRoutesItsBranch) {
         {">1e99", {{1e30f, false}}},
         {"&&(&&(", {{0.f, false}}},
     };
-    std::string rib = "Pattern \"testManifold\" \"m\"\nPattern \"testProbe\" \"yes\" \"color tint\" [1 1 1]\n";
+    std::string rib =
+        "Pattern \"testManifold\" \"m\"\nPattern \"testProbe\" \"yes\" \"color tint\" [1 1 1]\n";
     std::string outputs, points = "x,y,z\n";
     const std::vector<float> xs = {0.f, 0.05f, 0.1f, 0.25f, 0.4f, 0.5f, 0.9f, 0.95f, 1e30f};
     for (float x : xs) points += std::to_string(x) + ",0,0\n";
     for (std::size_t k = 0; k < std::size(examples); ++k) {
         std::string text;
-        for (char ch : std::string(examples[k].text)) text += ch == '"' ? std::string("\\\"") : std::string(1, ch);
+        for (char ch : std::string(examples[k].text))
+            text += ch == '"' ? std::string("\\\"") : std::string(1, ch);
         rib += "Pattern \"qnConditionalSwitchC\" \"s" + std::to_string(k) +
-               "\" \"reference float inputA\" \"m:resultX\" \"int condition\" 6 \"string conditionCustomInput\" \"" + text +
-               "\" \"reference color conditionTrueOutput\" \"yes:resultRGB\"\n";
+               "\" \"reference float inputA\" \"m:resultX\" \"int condition\" 6 \"string "
+               "conditionCustomInput\" \"" +
+               text + "\" \"reference color conditionTrueOutput\" \"yes:resultRGB\"\n";
         outputs += " --output s" + std::to_string(k) + ":resultR";
     }
     write("net.rib", rib);
@@ -355,7 +418,8 @@ TEST_F(Cli, EachConditionExampleRoutesItsBranch) {
     ASSERT_EQ(rows.size(), xs.size() + 1);
     for (std::size_t k = 0; k < std::size(examples); ++k)
         for (const auto& [x, expected] : examples[k].at) {
-            const std::size_t row = static_cast<std::size_t>(std::find(xs.begin(), xs.end(), x) - xs.begin()) + 1;
+            const std::size_t row =
+                static_cast<std::size_t>(std::find(xs.begin(), xs.end(), x) - xs.begin()) + 1;
             std::vector<std::string> cells;
             std::stringstream ss(rows[row]);
             for (std::string c; std::getline(ss, c, ',');) cells.push_back(c);

@@ -22,7 +22,8 @@ namespace {
 struct FreshLibrary {
     explicit FreshLibrary(const std::string& type) {
         const fs::path src = fs::path(TESSERA_TEST_PLUGIN_DIR) / (type + ".so");
-        copy = fs::temp_directory_path() / ("tessera-fresh-" + std::to_string(::getpid()) + "-" + type + ".so");
+        copy = fs::temp_directory_path() /
+               ("tessera-fresh-" + std::to_string(::getpid()) + "-" + type + ".so");
         fs::copy_file(src, copy, fs::copy_options::overwrite_existing);
         handle = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) return;
@@ -166,7 +167,8 @@ TEST(ParamTable, HostRejectsMalformedTables) {
 }
 
 TEST(ParamDecl, IdsAndShapeAreCheckedAtCompileTime) {
-    constexpr auto decl = params(outFloat("resultF"), manifoldOutput(), inInt("seed", 3), manifoldInput());
+    constexpr auto decl =
+        params(outFloat("resultF"), manifoldOutput(), inInt("seed", 3), manifoldInput());
     static_assert(decl.size() == 10);
     static_assert(paramId(decl, "seed") == 5);
     static_assert(paramId(decl, "manifold") == 6);
@@ -193,8 +195,9 @@ TEST(OutputRecords, ZeroPointBatchStillHandsBackTheRecords) {
 
 TEST(OutputRecords, ManifoldPolicyProducesComponentsOnlyWhenConsumed) {
     // resultY is consumed downstream; resultX and resultZ are not.
-    auto net = test::makeNetwork({{"testManifold", "m", {}},
-                                  {"testProbe", "p", {test::reference("float", "value", {"m:resultY"})}}});
+    auto net =
+        test::makeNetwork({{"testManifold", "m", {}},
+                           {"testProbe", "p", {test::reference("float", "value", {"m:resultY"})}}});
     test::NodeCall node(*net, "p:resultF", {{1, 2, 3}, {4, 5, 6}});
     ASSERT_EQ(node.call("m"), 0);
     ASSERT_EQ(node.numOutputs, 5);
@@ -217,9 +220,17 @@ TEST(Numeric, StepsAndRamps) {
         float e0, e1, x, smooth, lin;
     };
     const Case cases[] = {
-        {0, 1, -1, 0, 0},     {0, 1, 0, 0, 0},       {0, 1, 0.5f, 0.5f, 0.5f}, {0, 1, 0.25f, 0.15625f, 0.25f},
-        {0, 1, 1, 1, 1},      {0, 1, 2, 1, 1},       {1, 0, 0.25f, 0.84375f, 0.75f},
-        {1, 0, -1, 1, 1},     {1, 0, 2, 0, 0},       {0.5f, 0.5f, 0.4f, 0, 0}, {0.5f, 0.5f, 0.5f, 1, 1},
+        {0, 1, -1, 0, 0},
+        {0, 1, 0, 0, 0},
+        {0, 1, 0.5f, 0.5f, 0.5f},
+        {0, 1, 0.25f, 0.15625f, 0.25f},
+        {0, 1, 1, 1, 1},
+        {0, 1, 2, 1, 1},
+        {1, 0, 0.25f, 0.84375f, 0.75f},
+        {1, 0, -1, 1, 1},
+        {1, 0, 2, 0, 0},
+        {0.5f, 0.5f, 0.4f, 0, 0},
+        {0.5f, 0.5f, 0.5f, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.e0 << " " << c.e1 << " " << c.x);
@@ -238,9 +249,15 @@ TEST(Numeric, TruncationToIntIsDefinedForEveryFloat) {
         float x;
         int expected;
     };
-    const Case cases[] = {{2.9f, 2},       {-2.9f, -2},          {0.f, 0},
-                          {2147483520.f, 2147483520},            {-2147483648.f, INT_MIN},
-                          {2147483648.f, INT_MIN},               {-3e9f, INT_MIN},
-                          {NAN, INT_MIN},  {INFINITY, INT_MIN},  {-INFINITY, INT_MIN}};
+    const Case cases[] = {{2.9f, 2},
+                          {-2.9f, -2},
+                          {0.f, 0},
+                          {2147483520.f, 2147483520},
+                          {-2147483648.f, INT_MIN},
+                          {2147483648.f, INT_MIN},
+                          {-3e9f, INT_MIN},
+                          {NAN, INT_MIN},
+                          {INFINITY, INT_MIN},
+                          {-INFINITY, INT_MIN}};
     for (const Case& c : cases) EXPECT_EQ(truncToInt(c.x), c.expected) << c.x;
 }

@@ -46,8 +46,13 @@ TEST(GrayCells, UnconnectedManifoldReadsTheShadingPosition) {
 }
 
 TEST(GrayCells, ConnectedManifoldIsUsedUnchanged) {
-    auto net = test::makeNetwork({{"testManifold", "m", {floatParam("scale", {3}), floatParam("offset", {0.5, 0, 9}, "point")}},
-                                  {"qnGrayCells", "g", {reference("struct", "manifold", {"m:result"}), floatParam("frequency", {2})}}});
+    auto net = test::makeNetwork(
+        {{"testManifold",
+          "m",
+          {floatParam("scale", {3}), floatParam("offset", {0.5, 0, 9}, "point")}},
+         {"qnGrayCells",
+          "g",
+          {reference("struct", "manifold", {"m:result"}), floatParam("frequency", {2})}}});
     const auto P = test::gridPoints(16, 2.f);
     const auto v = test::evaluate(*net, {"g:resultF"}, P);
     for (std::size_t i = 0; i < P.size(); ++i) {
@@ -66,28 +71,33 @@ TEST(GrayCells, FrequencyZeroGivesOneLevelAndNegativeMirrors) {
     for (const RtPoint3& p : P) mirrored.push_back({-p.x, -p.y, -p.z});
     auto neg = test::makeNetwork({{"qnGrayCells", "g", {floatParam("frequency", {-1})}}});
     auto pos = test::makeNetwork({{"qnGrayCells", "g", {}}});
-    EXPECT_EQ(test::evaluate(*neg, {"g:resultF"}, P), test::evaluate(*pos, {"g:resultF"}, mirrored));
+    EXPECT_EQ(test::evaluate(*neg, {"g:resultF"}, P),
+              test::evaluate(*pos, {"g:resultF"}, mirrored));
 }
 
 TEST(GrayCells, SeedsGiveUnrelatedLevelsAndTheRadiusIsIgnored) {
     const auto P = test::gridPoints(30, 30.f);
     auto a = test::makeNetwork({{"qnGrayCells", "g", {intParam("seed", {1})}}});
     auto b = test::makeNetwork({{"qnGrayCells", "g", {intParam("seed", {2})}}});
-    const auto va = test::evaluate(*a, {"g:resultF"}, P)[0], vb = test::evaluate(*b, {"g:resultF"}, P)[0];
+    const auto va = test::evaluate(*a, {"g:resultF"}, P)[0],
+               vb = test::evaluate(*b, {"g:resultF"}, P)[0];
     int same = 0;
     for (std::size_t i = 0; i < P.size(); ++i) same += va[i] == vb[i];
     EXPECT_LT(same, 5);
 
     // Through a manifold whose Qradius differs, the levels do not change.
-    auto r1 = test::makeNetwork({{"testManifold", "m", {floatParam("scale", {1})}},
-                                 {"qnGrayCells", "g", {reference("struct", "manifold", {"m:result"})}}});
-    EXPECT_EQ(test::evaluate(*r1, {"g:resultF"}, P)[0], test::evaluate(*test::makeNetwork({{"qnGrayCells", "g", {}}}), {"g:resultF"}, P)[0]);
+    auto r1 =
+        test::makeNetwork({{"testManifold", "m", {floatParam("scale", {1})}},
+                           {"qnGrayCells", "g", {reference("struct", "manifold", {"m:result"})}}});
+    EXPECT_EQ(test::evaluate(*r1, {"g:resultF"}, P)[0],
+              test::evaluate(*test::makeNetwork({{"qnGrayCells", "g", {}}}), {"g:resultF"}, P)[0]);
 }
 
 TEST(GrayCells, AConnectedFrequencyVariesPerPoint) {
     // frequency = Q.x of the manifold: each point scales by its own x.
-    auto net = test::makeNetwork({{"testManifold", "m", {}},
-                                  {"qnGrayCells", "g", {reference("float", "frequency", {"m:resultX"})}}});
+    auto net =
+        test::makeNetwork({{"testManifold", "m", {}},
+                           {"qnGrayCells", "g", {reference("float", "frequency", {"m:resultX"})}}});
     const auto P = test::gridPoints(12, 6.f);
     const auto v = test::evaluate(*net, {"g:resultF"}, P)[0];
     for (std::size_t i = 0; i < P.size(); ++i) ASSERT_EQ(v[i], expectedCell(P[i], P[i].x, 0));

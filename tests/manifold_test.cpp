@@ -67,17 +67,18 @@ TEST(ManifoldInput, ObjectSpaceFormTransformsACopyOfTheChosenPosition) {
         std::vector<Seen> expected;
     };
     const Case cases[] = {
-        {0, 1, {{{1, 1, 2}, 0.25f}, {{2, 3, 4}, 0.25f}}},    // P, into object space
-        {1, 1, {{{0, 0, 0}, 0.25f}, {{1, 1, 1}, 0.25f}}},    // the alternative position
-        {2, 1, {{{1, 1, 2}, 0.25f}, {{2, 3, 4}, 0.25f}}},    // any other value: P
-        {0, 0, {{{1, 1, 2}, -1.f}, {{2, 3, 4}, -1.f}}},      // no radius asked for
+        {0, 1, {{{1, 1, 2}, 0.25f}, {{2, 3, 4}, 0.25f}}},  // P, into object space
+        {1, 1, {{{0, 0, 0}, 0.25f}, {{1, 1, 1}, 0.25f}}},  // the alternative position
+        {2, 1, {{{1, 1, 2}, 0.25f}, {{2, 3, 4}, 0.25f}}},  // any other value: P
+        {0, 0, {{{1, 1, 2}, -1.f}, {{2, 3, 4}, -1.f}}},    // no radius asked for
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "surfacePosition " << c.surfacePosition);
-        expectSeen(read({intParam("form", {1}), intParam("surfacePosition", {double(c.surfacePosition)}),
-                         intParam("wantRadius", {double(c.wantRadius)})},
-                        false),
-                   c.expected);
+        expectSeen(
+            read({intParam("form", {1}), intParam("surfacePosition", {double(c.surfacePosition)}),
+                  intParam("wantRadius", {double(c.wantRadius)})},
+                 false),
+            c.expected);
     }
     // Connected: the upstream values as they come, whatever surfacePosition says.
     expectSeen(read({intParam("form", {1}), intParam("surfacePosition", {1})}, true),
@@ -85,6 +86,7 @@ TEST(ManifoldInput, ObjectSpaceFormTransformsACopyOfTheChosenPosition) {
 }
 
 TEST(ManifoldInput, TwoDimensionalFormReadsStOrTheXYOfQ) {
-    expectSeen(read({intParam("form", {2})}, false), {{{0.25f, 0.75f, 0}, 0.01f}, {{0.5f, 0.125f, 0}, 0.02f}});
+    expectSeen(read({intParam("form", {2})}, false),
+               {{{0.25f, 0.75f, 0}, 0.01f}, {{0.5f, 0.125f, 0}, 0.02f}});
     expectSeen(read({intParam("form", {2})}, true), {{{24, 4, 0}, 1.f}, {{28, 12, 0}, 1.f}});
 }

@@ -61,18 +61,28 @@ TEST(Remap, EdgeCases) {
     const Case cases[] = {
         {"identity inside [0, 1]", on(), 0.25f, 0.25f},
         {"above the window", on(), 1.7f, 1.f},
-        {"below the window, clampInput off: Bias clamps", with([](RemapParams& p) { p.clampInput = false; }), -0.3f, 0.f},
-        {"above, both clamps off", with([](RemapParams& p) { p.clampInput = p.clampOutput = false; }), 1.7f, 1.f},
-        {"empty window at its edge", with([](RemapParams& p) { p.inputMin = p.inputMax = 0.4f; }), 0.4f, 1.f},
-        {"empty window below", with([](RemapParams& p) { p.inputMin = p.inputMax = 0.4f; }), 0.39f, 0.f},
-        {"bias 0 acts as 0.0001", with([](RemapParams& p) { p.bias = 0.f; }), 0.5f, 0.5f / (9998.f * 0.5f + 1.f)},
+        {"below the window, clampInput off: Bias clamps",
+         with([](RemapParams& p) { p.clampInput = false; }), -0.3f, 0.f},
+        {"above, both clamps off",
+         with([](RemapParams& p) { p.clampInput = p.clampOutput = false; }), 1.7f, 1.f},
+        {"empty window at its edge", with([](RemapParams& p) { p.inputMin = p.inputMax = 0.4f; }),
+         0.4f, 1.f},
+        {"empty window below", with([](RemapParams& p) { p.inputMin = p.inputMax = 0.4f; }), 0.39f,
+         0.f},
+        {"bias 0 acts as 0.0001", with([](RemapParams& p) { p.bias = 0.f; }), 0.5f,
+         0.5f / (9998.f * 0.5f + 1.f)},
         {"bias at t = 1", with([](RemapParams& p) { p.bias = 0.f; }), 1.f, 1.f},
         {"gain 0 at t = 0.5", with([](RemapParams& p) { p.gain = 0.f; }), 0.5f, 0.5f},
         {"gain 1 at t = 0.5", with([](RemapParams& p) { p.gain = 1.f; }), 0.5f, 0.5f},
-        {"inverted output window", with([](RemapParams& p) { p.outputMin = 1.f, p.outputMax = 0.f; }), 0.25f, 0.75f},
-        {"wide output window clamped to [0, 1]", with([](RemapParams& p) { p.outputMin = -2.f, p.outputMax = 3.f; }), 0.9f, 1.f},
-        {"wide output window unclamped", with([](RemapParams& p) { p.outputMin = -2.f, p.outputMax = 3.f, p.clampOutput = false; }), 0.9f, 2.5f},
-        {"input window", with([](RemapParams& p) { p.inputMin = 2.f, p.inputMax = 4.f; }), 3.f, 0.5f},
+        {"inverted output window",
+         with([](RemapParams& p) { p.outputMin = 1.f, p.outputMax = 0.f; }), 0.25f, 0.75f},
+        {"wide output window clamped to [0, 1]",
+         with([](RemapParams& p) { p.outputMin = -2.f, p.outputMax = 3.f; }), 0.9f, 1.f},
+        {"wide output window unclamped",
+         with([](RemapParams& p) { p.outputMin = -2.f, p.outputMax = 3.f, p.clampOutput = false; }),
+         0.9f, 2.5f},
+        {"input window", with([](RemapParams& p) { p.inputMin = 2.f, p.inputMax = 4.f; }), 3.f,
+         0.5f},
     };
     for (const Case& c : cases) EXPECT_FLOAT_EQ(remap(c.in, c.p), c.expected) << c.what;
 }
@@ -167,8 +177,9 @@ TEST(Layering, SoftAbsoluteValue) {
     struct Case {
         float x, w, expected;
     };
-    const Case cases[] = {{-0.5f, 0.f, 0.5f}, {0.5f, 0.f, 0.5f}, {0.f, 0.f, 0.f}, {-1.f, 0.f, 1.f},
-                          {0.f, 0.2f, 0.f},   {0.9f, 0.2f, 0.9f}, {-0.9f, 0.2f, 0.9f}};
+    const Case cases[] = {{-0.5f, 0.f, 0.5f}, {0.5f, 0.f, 0.5f}, {0.f, 0.f, 0.f},
+                          {-1.f, 0.f, 1.f},   {0.f, 0.2f, 0.f},  {0.9f, 0.2f, 0.9f},
+                          {-0.9f, 0.2f, 0.9f}};
     for (const Case& c : cases) EXPECT_FLOAT_EQ(softabs(c.x, c.w), c.expected) << c.x << " " << c.w;
     EXPECT_LT(softabs(0.1f, 0.2f), 0.1f) << "smoothed near 0";
     EXPECT_GT(softabs(-0.1f, 0.2f), -0.1f);
@@ -181,7 +192,8 @@ TEST(Layering, LayerTransformSeedsRotationAndShift) {
     FractalParams p;
     p.variation = 5;
     LayerTransform::of(p, 2, 1.f, sf);
-    EXPECT_EQ(sf.asked, (std::vector<float>{7.f + 31.f, 7.f})) << "the angle from seed + 31, the shift from seed";
+    EXPECT_EQ(sf.asked, (std::vector<float>{7.f + 31.f, 7.f}))
+        << "the angle from seed + 31, the shift from seed";
 
     p.rotation = 0.f;
     sf.floatCell = [](float) { return 0.5f; };

@@ -14,7 +14,8 @@ namespace {
 
 // A context of one node of a network, on a small batch.
 struct Probe {
-    explicit Probe(std::vector<NodeSpec> nodes, std::vector<RtPoint3> P = {{0, 0, 0}, {1, 2, 3}, {4, 5, 6}})
+    explicit Probe(std::vector<NodeSpec> nodes,
+                   std::vector<RtPoint3> P = {{0, 0, 0}, {1, 2, 3}, {4, 5, 6}})
         : net(test::makeNetwork(nodes)),
           plan(*net, {net->defaultOutput()}, spaces),
           evaluator(plan),
@@ -55,23 +56,65 @@ TEST(Network, ErrorsNameTheProblem) {
         const char* message;
     };
     const Case cases[] = {
-        {"unknown node type", {{"qnNoSuchNode", "a", {}}}, "unknown node type 'qnNoSuchNode' (no qnNoSuchNode.so in "},
-        {"unknown parameter", {{"qnGrayCells", "a", {intParam("sed", {1})}}}, "unknown parameter 'sed' (did you mean 'seed'?)"},
-        {"setting an output", {{"qnGrayCells", "a", {floatParam("resultF", {1})}}}, "'resultF' is an output"},
-        {"float for int", {{"qnGrayCells", "a", {floatParam("seed", {1})}}}, "parameter 'seed' is int, not float"},
-        {"fraction for int", {{"qnGrayCells", "a", {intParam("seed", {1.5})}}}, "expected an integer"},
-        {"value count", {{"qnGrayCells", "a", {floatParam("frequency", {1, 2})}}}, "expected 1 number for float, got 2"},
-        {"colour count", {{"testProbe", "a", {floatParam("tint", {1, 2}, "color")}}}, "expected 3 numbers for color"},
-        {"not an array", {{"qnGrayCells", "a", {[] { auto p = floatParam("frequency", {1, 2}); p.arraySize = 2; return p; }()}}}, "is not an array"},
-        {"struct constant", {{"qnGrayCells", "a", {floatParam("manifold", {1}, "struct")}}}, "can only be connected"},
-        {"missing handle", {{"qnGrayCells", "a", {reference("struct", "manifold", {"m:result"})}}}, "no node has handle 'm'"},
-        {"missing output", {{"testManifold", "m", {}}, {"qnGrayCells", "a", {reference("struct", "manifold", {"m:reslt"})}}}, "unknown output 'reslt' (did you mean 'result'?)"},
-        {"bad reference", {{"qnGrayCells", "a", {reference("float", "frequency", {"nocolon"})}}}, "expected \"handle:output\""},
-        {"colour into struct", {{"qnGrayCells", "c", {}}, {"qnGrayCells", "a", {reference("struct", "manifold", {"c:resultRGB"})}}}, "color output does not fit a struct-begin input"},
-        {"colour into float", {{"qnGrayCells", "c", {}}, {"qnGrayCells", "a", {reference("float", "frequency", {"c:resultRGB"})}}}, "color output does not fit a float input"},
-        {"duplicate handle", {{"qnGrayCells", "a", {}}, {"qnGrayCells", "a", {}}}, "handle 'a' is used twice"},
-        {"given twice", {{"qnGrayCells", "a", {intParam("seed", {1}), intParam("seed", {2})}}}, "is given twice"},
-        {"cycle", {{"qnGrayCells", "a", {reference("float", "frequency", {"b:resultF"})}}, {"qnGrayCells", "b", {reference("float", "frequency", {"a:resultF"})}}}, "cycle: a <- b <- a"},
+        {"unknown node type",
+         {{"qnNoSuchNode", "a", {}}},
+         "unknown node type 'qnNoSuchNode' (no qnNoSuchNode.so in "},
+        {"unknown parameter",
+         {{"qnGrayCells", "a", {intParam("sed", {1})}}},
+         "unknown parameter 'sed' (did you mean 'seed'?)"},
+        {"setting an output",
+         {{"qnGrayCells", "a", {floatParam("resultF", {1})}}},
+         "'resultF' is an output"},
+        {"float for int",
+         {{"qnGrayCells", "a", {floatParam("seed", {1})}}},
+         "parameter 'seed' is int, not float"},
+        {"fraction for int",
+         {{"qnGrayCells", "a", {intParam("seed", {1.5})}}},
+         "expected an integer"},
+        {"value count",
+         {{"qnGrayCells", "a", {floatParam("frequency", {1, 2})}}},
+         "expected 1 number for float, got 2"},
+        {"colour count",
+         {{"testProbe", "a", {floatParam("tint", {1, 2}, "color")}}},
+         "expected 3 numbers for color"},
+        {"not an array",
+         {{"qnGrayCells", "a", {[] {
+               auto p = floatParam("frequency", {1, 2});
+               p.arraySize = 2;
+               return p;
+           }()}}},
+         "is not an array"},
+        {"struct constant",
+         {{"qnGrayCells", "a", {floatParam("manifold", {1}, "struct")}}},
+         "can only be connected"},
+        {"missing handle",
+         {{"qnGrayCells", "a", {reference("struct", "manifold", {"m:result"})}}},
+         "no node has handle 'm'"},
+        {"missing output",
+         {{"testManifold", "m", {}},
+          {"qnGrayCells", "a", {reference("struct", "manifold", {"m:reslt"})}}},
+         "unknown output 'reslt' (did you mean 'result'?)"},
+        {"bad reference",
+         {{"qnGrayCells", "a", {reference("float", "frequency", {"nocolon"})}}},
+         "expected \"handle:output\""},
+        {"colour into struct",
+         {{"qnGrayCells", "c", {}},
+          {"qnGrayCells", "a", {reference("struct", "manifold", {"c:resultRGB"})}}},
+         "color output does not fit a struct-begin input"},
+        {"colour into float",
+         {{"qnGrayCells", "c", {}},
+          {"qnGrayCells", "a", {reference("float", "frequency", {"c:resultRGB"})}}},
+         "color output does not fit a float input"},
+        {"duplicate handle",
+         {{"qnGrayCells", "a", {}}, {"qnGrayCells", "a", {}}},
+         "handle 'a' is used twice"},
+        {"given twice",
+         {{"qnGrayCells", "a", {intParam("seed", {1}), intParam("seed", {2})}}},
+         "is given twice"},
+        {"cycle",
+         {{"qnGrayCells", "a", {reference("float", "frequency", {"b:resultF"})}},
+          {"qnGrayCells", "b", {reference("float", "frequency", {"a:resultF"})}}},
+         "cycle: a <- b <- a"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -87,8 +130,11 @@ TEST(Network, ColourPointVectorAndNormalInterchange) {
 }
 
 TEST(EvalParam, DefaultsConstantsAndPromotion) {
-    Probe probe({{"testProbe", "set", {test::floatParam("value", {0.75}), test::floatParam("tint", {1, 2, 3}, "color")}},
-                 {"testProbe", "unset", {}}});
+    Probe probe(
+        {{"testProbe",
+          "set",
+          {test::floatParam("value", {0.75}), test::floatParam("tint", {1, 2, 3}, "color")}},
+         {"testProbe", "unset", {}}});
     for (const char* handle : {"set", "unset"}) {
         SCOPED_TRACE(handle);
         const bool set = std::string(handle) == "set";
@@ -97,8 +143,10 @@ TEST(EvalParam, DefaultsConstantsAndPromotion) {
         const float* v = nullptr;
         // Not promoted: one value, the constant or the caller's default itself.
         EXPECT_EQ(ctx->EvalParam(probe.id(handle, "value"), -1, &v, &dflt, false), k_RixSCUniform);
-        if (set) EXPECT_EQ(v[0], 0.75f);
-        else EXPECT_EQ(v, &dflt);
+        if (set)
+            EXPECT_EQ(v[0], 0.75f);
+        else
+            EXPECT_EQ(v, &dflt);
         // Promoted: numPts copies.
         EXPECT_EQ(ctx->EvalParam(probe.id(handle, "value"), -1, &v, &dflt, true), k_RixSCVarying);
         for (int i = 0; i < ctx->numPts; ++i) EXPECT_EQ(v[i], set ? 0.75f : 9.f);
@@ -113,21 +161,24 @@ TEST(EvalParam, MissingValuesWrongFormsAndBadIds) {
     Probe probe(std::vector<NodeSpec>{{"testProbe", "p", {}}});
     RixShadingContext* ctx = probe.context("p");
     const float* v = reinterpret_cast<const float*>(&probe);
-    EXPECT_EQ(ctx->EvalParam(probe.id("p", "nodefault"), -1, &v, nullptr, true), k_RixSCInvalidDetail);
+    EXPECT_EQ(ctx->EvalParam(probe.id("p", "nodefault"), -1, &v, nullptr, true),
+              k_RixSCInvalidDetail);
     EXPECT_EQ(v, nullptr) << "unset without default gives nothing";
     const int* i = nullptr;
     EXPECT_EQ(ctx->EvalParam(probe.id("p", "value"), -1, &i, nullptr, false), k_RixSCInvalidDetail)
         << "a float parameter is not read as int";
     EXPECT_EQ(ctx->EvalParam(999, -1, &v, nullptr, false), k_RixSCInvalidDetail);
     EXPECT_EQ(ctx->EvalParam(-1, -1, &v, nullptr, false), k_RixSCInvalidDetail);
-    EXPECT_EQ(ctx->EvalParam(0, -1, &v, nullptr, false), k_RixSCInvalidDetail) << "outputs are not inputs";
+    EXPECT_EQ(ctx->EvalParam(0, -1, &v, nullptr, false), k_RixSCInvalidDetail)
+        << "outputs are not inputs";
     EXPECT_EQ(ctx->GetParamInfo(999, nullptr, nullptr, nullptr), 1);
 }
 
 TEST(EvalParam, ConnectedInputsAndOpenArrays) {
     Probe probe({{"testManifold", "m", {test::floatParam("offset", {10, 20, 30}, "point")}},
                  {"testProbe", "a", {test::floatParam("tint", {0.5, 0.25, 0.125}, "color")}},
-                 {"testProbe", "p",
+                 {"testProbe",
+                  "p",
                   {test::reference("float", "value", {"m:resultY"}),
                    test::reference("color", "colors", {"a:resultRGB", "a:resultRGB"}, 2)}}});
     RixShadingContext* ctx = probe.context("p");
@@ -167,9 +218,13 @@ TEST(Memoisation, AConnectedManifoldRunsOncePerBatch) {
     auto net = test::makeNetwork(
         {{"testManifold", "m", {test::floatParam("scale", {3})}},
          {"qnGrayCells", "a", {test::reference("struct", "manifold", {"m:result"})}},
-         {"qnGrayCells", "b", {test::reference("struct", "manifold", {"m:result"}), test::intParam("seed", {4})}},
-         {"testProbe", "sum", {test::reference("float", "value", {"a:resultF"}),
-                               test::reference("color", "tint", {"b:resultRGB"})}}});
+         {"qnGrayCells",
+          "b",
+          {test::reference("struct", "manifold", {"m:result"}), test::intParam("seed", {4})}},
+         {"testProbe",
+          "sum",
+          {test::reference("float", "value", {"a:resultF"}),
+           test::reference("color", "tint", {"b:resultRGB"})}}});
     const int batch = 128;
     RunOptions options;
     options.batchSize = batch;
@@ -215,10 +270,12 @@ TEST(PrimVars, NamedBuiltinAndStForms) {
     probe.points.primvars.push_back({RtUString::UstrMakeUnique("weight"), 1, {7, 8}});
     RixShadingContext* ctx = probe.context("p");
     const RtFloat3* p3 = nullptr;
-    EXPECT_EQ(ctx->GetPrimVar(RtUString::UstrMakeUnique("pref"), RtFloat3{0, 1, 0}, &p3), k_RixSCVarying);
+    EXPECT_EQ(ctx->GetPrimVar(RtUString::UstrMakeUnique("pref"), RtFloat3{0, 1, 0}, &p3),
+              k_RixSCVarying);
     EXPECT_EQ(p3[1].y, 5.f);
-    EXPECT_EQ(ctx->GetPrimVar(RtUString::UstrMakeUnique("PxrFractalizerState"), RtFloat3{0, 1, 0}, &p3),
-              k_RixSCInvalidDetail);
+    EXPECT_EQ(
+        ctx->GetPrimVar(RtUString::UstrMakeUnique("PxrFractalizerState"), RtFloat3{0, 1, 0}, &p3),
+        k_RixSCInvalidDetail);
     EXPECT_EQ(p3[1].y, 1.f) << "absent: the fill value at every point";
     const float* f = nullptr;
     EXPECT_EQ(ctx->GetPrimVar(RtUString::UstrMakeUnique("weight"), 0.f, &f), k_RixSCVarying);
@@ -262,7 +319,9 @@ TEST(Transform, BetweenCurrentObjectWorldAndNamedSpaces) {
         EXPECT_NEAR(r, c.radius, 1e-6f);
     }
     RtFloat3 v{1, 2, 3};
-    EXPECT_NE(ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_current, RtUString::UstrMakeUnique("nowhere"), &v, nullptr), 0);
+    EXPECT_NE(ctx->Transform(RixShadingContext::k_AsPoints, Rix::k_current,
+                             RtUString::UstrMakeUnique("nowhere"), &v, nullptr),
+              0);
     EXPECT_EQ(v.x, 1.f) << "an unknown space leaves the values alone";
 }
 
@@ -282,7 +341,8 @@ TEST(BatchMemory, AlignedSeparateAndReleasedWithTheBatch) {
 
     Probe probe(std::vector<NodeSpec>{{"testProbe", "p", {}}});
     RixShadingContext* ctx = probe.context("p");
-    EXPECT_EQ(ctx->AllocateBatchMemory(SIZE_MAX / 2, 16), nullptr) << "overflowing sizes are refused";
+    EXPECT_EQ(ctx->AllocateBatchMemory(SIZE_MAX / 2, 16), nullptr)
+        << "overflowing sizes are refused";
 }
 
 TEST(Messages, RepeatsAreCollapsedWithACount) {
@@ -304,19 +364,25 @@ TEST(RenderState, UserOptionsReplaceThePresetDefault) {
     float res = 0.f;
     RixRenderState::Type type;
     int count = 0;
-    EXPECT_EQ(rs.QueryOption(RtUString::UstrMakeUnique("user:texturemipbias"), &bias, 4, &type, &count), 0);
+    EXPECT_EQ(
+        rs.QueryOption(RtUString::UstrMakeUnique("user:texturemipbias"), &bias, 4, &type, &count),
+        0);
     EXPECT_EQ(bias, 2);
     EXPECT_EQ(type, RixRenderState::k_Integer);
-    EXPECT_EQ(rs.QueryOption(RtUString::UstrMakeUnique("user:maxtextureresolution"), &res, 4, &type, &count), 0);
+    EXPECT_EQ(rs.QueryOption(RtUString::UstrMakeUnique("user:maxtextureresolution"), &res, 4, &type,
+                             &count),
+              0);
     EXPECT_EQ(res, 512.f);
     int untouched = 7;
-    EXPECT_NE(rs.QueryOption(RtUString::UstrMakeUnique("user:unset"), &untouched, 4, &type, &count), 0);
+    EXPECT_NE(rs.QueryOption(RtUString::UstrMakeUnique("user:unset"), &untouched, 4, &type, &count),
+              0);
     EXPECT_EQ(untouched, 7);
 }
 
 TEST(Threads, ANodeObjectServesConcurrentBatches) {
-    auto net = test::makeNetwork({{"testManifold", "m", {test::floatParam("scale", {7.3})}},
-                                  {"qnGrayCells", "g", {test::reference("struct", "manifold", {"m:result"})}}});
+    auto net = test::makeNetwork(
+        {{"testManifold", "m", {test::floatParam("scale", {7.3})}},
+         {"qnGrayCells", "g", {test::reference("struct", "manifold", {"m:result"})}}});
     const auto P = test::gridPoints(100, 3.f);
     RunOptions one, many;
     one.threads = 1;
@@ -336,8 +402,8 @@ TEST(Threads, AFailingNodeStopsTheRun) {
     options.threads = 2;
     options.batchSize = 10;
     const RunResult r = runBatches(
-        plan, 1000, [](int, int, BatchPoints&) {}, [&](int, int, const std::vector<const void*>&) { ++stored; },
-        options);
+        plan, 1000, [](int, int, BatchPoints&) {},
+        [&](int, int, const std::vector<const void*>&) { ++stored; }, options);
     ASSERT_TRUE(r.failure);
     EXPECT_EQ(r.failure.status, 3);
     EXPECT_EQ(net->node(r.failure.node).handle, "bad");

@@ -48,10 +48,11 @@ double chiSquare(const std::vector<float>& v, int bins) {
 }  // namespace
 
 TEST(ShadeFunctions, EveryFunctionStaysInItsRange) {
-    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity(),
+                nan = std::numeric_limits<float>::quiet_NaN();
     std::vector<RtPoint3> P = randomPoints(20000, 1000.f);
-    for (RtPoint3 odd : {RtPoint3{nan, 0, 0}, RtPoint3{inf, -inf, 0}, RtPoint3{3e38f, -3e38f, 1e10f},
-                         RtPoint3{-0.f, 0.f, 1e-40f}})
+    for (RtPoint3 odd : {RtPoint3{nan, 0, 0}, RtPoint3{inf, -inf, 0},
+                         RtPoint3{3e38f, -3e38f, 1e10f}, RtPoint3{-0.f, 0.f, 1e-40f}})
         P.push_back(odd);
     for (const RtPoint3& p : P) {
         for (float t : {0.f, 1.f, 17.f, nan}) {
@@ -59,7 +60,8 @@ TEST(ShadeFunctions, EveryFunctionStaysInItsRange) {
             ASSERT_TRUE(n >= 0.f && n <= 1.f) << n;
             ASSERT_TRUE(c >= 0.f && c <= 1.f) << c;
             const RtFloat3 v = sf.VectorCellNoise(&p, t);
-            ASSERT_TRUE(v.x >= 0.f && v.x <= 1.f && v.y >= 0.f && v.y <= 1.f && v.z >= 0.f && v.z <= 1.f);
+            ASSERT_TRUE(v.x >= 0.f && v.x <= 1.f && v.y >= 0.f && v.y <= 1.f && v.z >= 0.f &&
+                        v.z <= 1.f);
         }
         const float pc = sf.PointCellNoise(&p), fc = sf.FloatCellNoise(p.x);
         ASSERT_TRUE(pc >= 0.f && pc <= 1.f && fc >= 0.f && fc <= 1.f);
@@ -70,8 +72,9 @@ TEST(ShadeFunctions, DeterministicAcrossThreads) {
     const auto P = randomPoints(5000, 50.f);
     auto sample = [&](std::vector<float>& out) {
         for (const auto& p : P)
-            out.push_back(sf.Noise(&p, 3.f) + 2 * sf.CellNoise(&p, 3.f) + 4 * sf.PointCellNoise(&p) +
-                          8 * sf.FloatCellNoise(p.y) + 16 * sf.VectorCellNoise(&p, 3.f).z);
+            out.push_back(sf.Noise(&p, 3.f) + 2 * sf.CellNoise(&p, 3.f) +
+                          4 * sf.PointCellNoise(&p) + 8 * sf.FloatCellNoise(p.y) +
+                          16 * sf.VectorCellNoise(&p, 3.f).z);
     };
     std::vector<float> a, b, c;
     std::thread t1([&] { sample(a); }), t2([&] { sample(b); });
@@ -119,7 +122,8 @@ TEST(ShadeFunctions, NeighbouringCellsSeedsAndComponentsAreUncorrelated) {
     std::vector<double> here, right, up, seed1, vx, vy;
     for (int x = 0; x < 100; ++x)
         for (int y = 0; y < 100; ++y) {
-            const RtPoint3 p{float(x), float(y), 0.f}, px{x + 1.f, float(y), 0.f}, py{float(x), y + 1.f, 0.f};
+            const RtPoint3 p{float(x), float(y), 0.f}, px{x + 1.f, float(y), 0.f},
+                py{float(x), y + 1.f, 0.f};
             here.push_back(sf.CellNoise(&p, 0.f));
             right.push_back(sf.CellNoise(&px, 0.f));
             up.push_back(sf.CellNoise(&py, 0.f));

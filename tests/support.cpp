@@ -4,7 +4,9 @@
 
 namespace tessera::test {
 
-std::vector<std::string> testSearchPath() { return {TESSERA_TEST_PLUGIN_DIR, TESSERA_TEST_FIXTURE_DIR}; }
+std::vector<std::string> testSearchPath() {
+    return {TESSERA_TEST_PLUGIN_DIR, TESSERA_TEST_FIXTURE_DIR};
+}
 
 host::Host& sharedHost() {
     static host::Host* h = new host::Host(testSearchPath());
@@ -33,11 +35,13 @@ std::vector<RtPoint3> gridPoints(int n, float scale, RtPoint3 origin) {
     std::vector<RtPoint3> P;
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i)
-            P.push_back({origin.x + (i + 0.5f) * scale / n, origin.y + (j + 0.5f) * scale / n, origin.z});
+            P.push_back(
+                {origin.x + (i + 0.5f) * scale / n, origin.y + (j + 0.5f) * scale / n, origin.z});
     return P;
 }
 
-std::vector<std::vector<float>> evaluate(const host::Network& net, const std::vector<std::string>& outputs,
+std::vector<std::vector<float>> evaluate(const host::Network& net,
+                                         const std::vector<std::string>& outputs,
                                          const std::vector<RtPoint3>& P, host::RunOptions options,
                                          const Scene& scene) {
     std::vector<host::OutputRef> refs;
@@ -47,7 +51,8 @@ std::vector<std::vector<float>> evaluate(const host::Network& net, const std::ve
     if (!scene.Po.empty()) all.Po = scene.Po;
     std::vector<std::vector<float>> values(refs.size());
     for (std::size_t r = 0; r < refs.size(); ++r)
-        values[r].assign(P.size() * static_cast<std::size_t>(host::componentsOf(refs[r].type)), 0.f);
+        values[r].assign(P.size() * static_cast<std::size_t>(host::componentsOf(refs[r].type)),
+                         0.f);
 
     const auto fill = [&](int begin, int count, host::BatchPoints& pts) {
         for (int i = 0; i < count; ++i) {
@@ -60,8 +65,9 @@ std::vector<std::vector<float>> evaluate(const host::Network& net, const std::ve
             const host::PrimVar& src = scene.primvars[v];
             const auto c = static_cast<std::size_t>(src.components);
             pts.primvars[v].name = src.name, pts.primvars[v].components = src.components;
-            pts.primvars[v].values.assign(src.values.begin() + static_cast<std::ptrdiff_t>(begin * c),
-                                          src.values.begin() + static_cast<std::ptrdiff_t>((begin + count) * c));
+            pts.primvars[v].values.assign(
+                src.values.begin() + static_cast<std::ptrdiff_t>(begin * c),
+                src.values.begin() + static_cast<std::ptrdiff_t>((begin + count) * c));
         }
     };
     const auto store = [&](int begin, int count, const std::vector<const void*>& results) {
@@ -69,23 +75,30 @@ std::vector<std::vector<float>> evaluate(const host::Network& net, const std::ve
             if (!results[r]) continue;
             const int c = host::componentsOf(refs[r].type);
             const float* src = static_cast<const float*>(results[r]);
-            std::copy(src, src + count * c, values[r].begin() + static_cast<std::ptrdiff_t>(begin * c));
+            std::copy(src, src + count * c,
+                      values[r].begin() + static_cast<std::ptrdiff_t>(begin * c));
         }
     };
-    const host::RunResult run = host::runBatches(plan, static_cast<int>(P.size()), fill, store, options);
-    if (run.failure) throw std::runtime_error("node " + net.node(run.failure.node).handle + " failed");
+    const host::RunResult run =
+        host::runBatches(plan, static_cast<int>(P.size()), fill, store, options);
+    if (run.failure)
+        throw std::runtime_error("node " + net.node(run.failure.node).handle + " failed");
     return values;
 }
 
-NodeCall::NodeCall(const host::Network& net, const std::string& requested, const std::vector<RtPoint3>& P)
-    : m_net(net), m_plan(net, {net.output(requested)}, m_spaces), m_evaluator(m_plan), m_points(pointsAt(P)) {}
+NodeCall::NodeCall(const host::Network& net, const std::string& requested,
+                   const std::vector<RtPoint3>& P)
+    : m_net(net),
+      m_plan(net, {net.output(requested)}, m_spaces),
+      m_evaluator(m_plan),
+      m_points(pointsAt(P)) {}
 
 int NodeCall::call(const std::string& handle, int presetCount, OutputSpec* presetRecords) {
     const int k = m_net.find(handle);
     numOutputs = presetCount;
     outputs = presetRecords;
-    return m_net.node(k).object->ComputeOutputParams(m_evaluator.contextFor(k, m_points), &numOutputs, &outputs,
-                                                      nullptr);
+    return m_net.node(k).object->ComputeOutputParams(m_evaluator.contextFor(k, m_points),
+                                                     &numOutputs, &outputs, nullptr);
 }
 
 }  // namespace tessera::test

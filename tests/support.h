@@ -36,7 +36,8 @@ inline ParamAssignment stringParam(const std::string& name, const std::string& v
 inline ParamAssignment reference(const std::string& type, const std::string& name,
                                  std::vector<std::string> refs, int arraySize = -1) {
     ParamAssignment a;
-    a.type = type, a.name = name, a.reference = true, a.strings = std::move(refs), a.arraySize = arraySize;
+    a.type = type, a.name = name, a.reference = true, a.strings = std::move(refs),
+    a.arraySize = arraySize;
     return a;
 }
 
@@ -62,15 +63,17 @@ struct Scene {
 
 // Evaluates outputs on the given points with the runtime's batch runner. Each result is the
 // flat list of values (1 or 3 per point).
-std::vector<std::vector<float>> evaluate(const host::Network& net, const std::vector<std::string>& outputs,
-                                         const std::vector<RtPoint3>& P, host::RunOptions options = {},
-                                         const Scene& scene = {});
+std::vector<std::vector<float>> evaluate(const host::Network& net,
+                                         const std::vector<std::string>& outputs,
+                                         const std::vector<RtPoint3>& P,
+                                         host::RunOptions options = {}, const Scene& scene = {});
 
 // Calls one node's ComputeOutputParams directly, on one batch of points, as the host would in a
 // run that requests `requested` ("handle:output"). The records stay valid until the next call.
 class NodeCall {
 public:
-    NodeCall(const host::Network& net, const std::string& requested, const std::vector<RtPoint3>& P);
+    NodeCall(const host::Network& net, const std::string& requested,
+             const std::vector<RtPoint3>& P);
 
     // The count and records start as given, so a test can see that a node left them alone.
     int call(const std::string& handle, int presetCount = 0, OutputSpec* presetRecords = nullptr);

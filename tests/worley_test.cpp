@@ -50,13 +50,14 @@ TEST(WorleySearch, MetricsAgainstDistancesByHand) {
     const float third = 1.f / 3.f;
     (void)third;
     const Case cases[] = {
-        {"euclidean", searchCentres<DistanceMetric::Euclidean>(P), std::sqrt(0.14f), std::sqrt(0.54f)},
+        {"euclidean", searchCentres<DistanceMetric::Euclidean>(P), std::sqrt(0.14f),
+         std::sqrt(0.54f)},
         {"squared", searchCentres<DistanceMetric::SquaredEuclidean>(P), 0.14f, 0.54f},
         {"manhattan", searchCentres<DistanceMetric::Manhattan>(P), 0.6f, 1.0f},
         {"chebyshev", searchCentres<DistanceMetric::Chebyshev>(P), 0.3f, 0.7f},
-        {"minkowski 2", searchCentres<DistanceMetric::Minkowski>(P, 2.f), std::sqrt(0.14f), std::sqrt(0.54f)},
-        {"minkowski 0.5",
-         searchCentres<DistanceMetric::Minkowski>(P, 0.5f),
+        {"minkowski 2", searchCentres<DistanceMetric::Minkowski>(P, 2.f), std::sqrt(0.14f),
+         std::sqrt(0.54f)},
+        {"minkowski 0.5", searchCentres<DistanceMetric::Minkowski>(P, 0.5f),
          std::pow(std::sqrt(0.3f) + std::sqrt(0.2f) + std::sqrt(0.1f), 2.f),
          std::pow(std::sqrt(0.7f) + std::sqrt(0.2f) + std::sqrt(0.1f), 2.f)},
     };
@@ -75,17 +76,21 @@ TEST(WorleySearch, FeaturePointsLieOnTheCellDiagonalAndTiesGoToF2) {
     // Cell value 1 with jitter 1: every feature point sits at K + 0.5 on each axis, a lattice
     // corner, and P at a corner finds F1 = 0 at its own cell and 0 again from the next cell.
     const auto corner = [](const RtPoint3&) { return 1.f; };
-    const WorleyResult r = worleySearch<DistanceMetric::Euclidean>({1.f, 1.f, 1.f}, 1.f, 4.f, corner);
+    const WorleyResult r =
+        worleySearch<DistanceMetric::Euclidean>({1.f, 1.f, 1.f}, 1.f, 4.f, corner);
     EXPECT_EQ(r.F1, 0.f);
-    EXPECT_EQ(r.F2, 1.f) << "the corner of cell (0, 0, 0) coincides with P; the next nearest corners are 1 away";
+    EXPECT_EQ(r.F2, 1.f)
+        << "the corner of cell (0, 0, 0) coincides with P; the next nearest corners are 1 away";
 }
 
 TEST(Worley, JitterZeroGivesDistancesToCellCentres) {
     const auto P = test::gridPoints(40, 7.3f, {-3.1f, -2.2f, 0.37f});
-    const auto v = evalOne({{"qnPxrWorley", "w",
-                             {floatParam("jitter", {0}), floatParam("frequency", {1}), intParam("clamp", {0}),
-                              floatParam("c1", {1}), floatParam("c2", {0})}}},
-                           "w:resultF", P);
+    const auto v =
+        evalOne({{"qnPxrWorley",
+                  "w",
+                  {floatParam("jitter", {0}), floatParam("frequency", {1}), intParam("clamp", {0}),
+                   floatParam("c1", {1}), floatParam("c2", {0})}}},
+                "w:resultF", P);
     for (std::size_t i = 0; i < P.size(); ++i) {
         ASSERT_NEAR(v[i], distanceToNearestCentre(P[i]), 1e-6f);
         ASSERT_LE(v[i], std::sqrt(3.f) / 2.f);
@@ -117,21 +122,26 @@ TEST(Worley, ParameterRules) {
 TEST(Worley, RandomScaling) {
     const auto P = test::gridPoints(20, 2.f, {0.1f, 0.2f, 0.3f});
     // c1 = c2 = 0: v is the rescaled per-feature noise itself.
-    const auto r = evalOne({{"qnPxrWorley", "w",
-                             {floatParam("randomScale", {1}), floatParam("c1", {0}), floatParam("c2", {0}),
-                              floatParam("jitter", {0})}}},
+    const auto r = evalOne({{"qnPxrWorley",
+                             "w",
+                             {floatParam("randomScale", {1}), floatParam("c1", {0}),
+                              floatParam("c2", {0}), floatParam("jitter", {0})}}},
                            "w:resultF", P);
     for (std::size_t i = 0; i < P.size(); ++i) {
         // With jitter 0 the nearest feature is the cell centre, so r follows by hand.
         const RtPoint3 Q{P[i].x * 4, P[i].y * 4, P[i].z * 4};
-        const RtPoint3 centre{std::floor(Q.x) + 0.5f, std::floor(Q.y) + 0.5f, std::floor(Q.z) + 0.5f};
+        const RtPoint3 centre{std::floor(Q.x) + 0.5f, std::floor(Q.y) + 0.5f,
+                              std::floor(Q.z) + 0.5f};
         const WorleyResult d = searchCentres<DistanceMetric::Euclidean>(Q);
         const float t = std::pow(d.F2 - d.F1, 0.25f);
         ASSERT_FLOAT_EQ(r[i], sf().PointCellNoise(&centre) * smoothstep(0.f, 1.f, t));
     }
     // A center of 1 leaves no room: the rescaled value is 0, so v = v * (1 - randomScale).
-    const auto half = evalOne({{"qnPxrWorley", "w", {floatParam("randomScale", {0.5}), floatParam("randomScaleCenter", {1})}}},
-                              "w:resultF", P);
+    const auto half =
+        evalOne({{"qnPxrWorley",
+                  "w",
+                  {floatParam("randomScale", {0.5}), floatParam("randomScaleCenter", {1})}}},
+                "w:resultF", P);
     const auto plain = evalOne({{"qnPxrWorley", "w", {}}}, "w:resultF", P);
     for (std::size_t i = 0; i < P.size(); ++i) {
         ASSERT_TRUE(std::isfinite(half[i]));
@@ -141,15 +151,18 @@ TEST(Worley, RandomScaling) {
 
 TEST(Worley, ObjectSpaceFallbackAndConnectedManifold) {
     // Object space is current space scaled by 1/2; the alternative position is 2 P.
-    auto net = test::makeNetwork({{"qnPxrWorley", "alt", {intParam("surfacePosition", {1})}},
-                                  {"qnPxrWorley", "pos", {intParam("surfacePosition", {2}), floatParam("frequency", {2})}},
-                                  {"testManifold", "m", {floatParam("scale", {0.5})}},
-                                  {"qnPxrWorley", "via",
-                                   {reference("struct", "manifold", {"m:result"}), intParam("surfacePosition", {1})}}});
+    auto net = test::makeNetwork(
+        {{"qnPxrWorley", "alt", {intParam("surfacePosition", {1})}},
+         {"qnPxrWorley", "pos", {intParam("surfacePosition", {2}), floatParam("frequency", {2})}},
+         {"testManifold", "m", {floatParam("scale", {0.5})}},
+         {"qnPxrWorley",
+          "via",
+          {reference("struct", "manifold", {"m:result"}), intParam("surfacePosition", {1})}}});
     host::Spaces spaces;
     spaces.set("object", host::Matrix4::scale(2, 2, 2));
-    const host::EvaluationPlan plan(*net, {net->output("alt:resultF"), net->output("pos:resultF"),
-                                           net->output("via:resultF")}, spaces);
+    const host::EvaluationPlan plan(
+        *net, {net->output("alt:resultF"), net->output("pos:resultF"), net->output("via:resultF")},
+        spaces);
     host::BatchEvaluator ev(plan);
     const auto P = test::gridPoints(16, 3.f, {0.1f, 0.2f, 0.3f});
     host::BatchPoints pts = test::pointsAt(P);
@@ -159,14 +172,17 @@ TEST(Worley, ObjectSpaceFallbackAndConnectedManifold) {
 
     // The same patterns with current = object and the frequency folded in, at P.
     const auto plain = [&](double frequency) {
-        return evalOne({{"qnPxrWorley", "w", {floatParam("frequency", {frequency})}}}, "w:resultF", P);
+        return evalOne({{"qnPxrWorley", "w", {floatParam("frequency", {frequency})}}}, "w:resultF",
+                       P);
     };
-    const auto expectEqual = [&](const void* got, const std::vector<float>& expected, const char* what) {
+    const auto expectEqual = [&](const void* got, const std::vector<float>& expected,
+                                 const char* what) {
         for (std::size_t i = 0; i < P.size(); ++i)
             ASSERT_EQ(static_cast<const float*>(got)[i], expected[i]) << what << " at " << i;
     };
     expectEqual(results[0], plain(4), "surfacePosition 1: object(2 P) = P, at frequency 4");
-    expectEqual(results[1], plain(1), "surfacePosition 2 reads P: object(P) = P / 2, at frequency 2");
+    expectEqual(results[1], plain(1),
+                "surfacePosition 2 reads P: object(P) = P / 2, at frequency 2");
     expectEqual(results[2], plain(2), "connected: Q = P / 2 as it comes, at frequency 4");
 }
 
@@ -177,12 +193,14 @@ TEST(WorleyFractalizer, OneUntransformedLayerIsTheGenerator) {
     };
     for (const Case c : {Case{0, 0, 1, 0}, Case{1, 1, 1, 1}, Case{2, 2, 0, 0}, Case{4, 0, 0, 1}}) {
         SCOPED_TRACE(testing::Message() << "metric " << c.metric << " shape " << c.shape);
-        const auto v = evalOne({{"qnPxrWorleyFractalizer", "f",
-                                 {intParam("fracLayers", {1}), floatParam("fracRotation", {0}), floatParam("fracOffset", {0}),
-                                  intParam("distancemetric", {double(c.metric)}), intParam("shape", {double(c.shape)}),
-                                  intParam("clamp", {double(c.clamp)}), intParam("invert", {double(c.invert)}),
-                                  floatParam("frequency", {3})}}},
-                               "f:resultF", P);
+        const auto v = evalOne(
+            {{"qnPxrWorleyFractalizer",
+              "f",
+              {intParam("fracLayers", {1}), floatParam("fracRotation", {0}),
+               floatParam("fracOffset", {0}), intParam("distancemetric", {double(c.metric)}),
+               intParam("shape", {double(c.shape)}), intParam("clamp", {double(c.clamp)}),
+               intParam("invert", {double(c.invert)}), floatParam("frequency", {3})}}},
+            "f:resultF", P);
         WorleyParams p;
         p.frequency = 3.f;
         p.shape = c.shape, p.clamp = c.clamp != 0, p.invert = c.invert != 0;
@@ -203,38 +221,57 @@ TEST(WorleyFractalizer, ShapeClampInvertAndLayerCounts) {
     EXPECT_EQ(frac({intParam("shape", {2})}), frac({intParam("shape", {1})}));
     EXPECT_NE(frac({}), frac({intParam("shape", {1})}));
     for (double layers : {0.0, -2.0})
-        for (float v : frac({intParam("fracLayers", {layers}), intParam("fracInvert", {1})})) ASSERT_EQ(v, 0.f);
+        for (float v : frac({intParam("fracLayers", {layers}), intParam("fracInvert", {1})}))
+            ASSERT_EQ(v, 0.f);
     // Every layer value is 1 - clamp(v) before remapping: with remap A mapping [0, 1] onto
     // [1, 0], clamp and invert cancel out.
     const auto straight = frac({});
-    const auto twice = frac({intParam("invert", {1}), intParam("remapOnA", {1}), floatParam("outputMinA", {1}),
-                             floatParam("outputMaxA", {0})});
+    const auto twice = frac({intParam("invert", {1}), intParam("remapOnA", {1}),
+                             floatParam("outputMinA", {1}), floatParam("outputMaxA", {0})});
     for (std::size_t i = 0; i < P.size(); ++i) ASSERT_NEAR(twice[i], straight[i], 1e-6f);
 }
 
 TEST(WorleyFractalizer, ExplicitDefaultsChangeNothing) {
     // Every input set to the value documented as its default gives the same image as none.
     const auto P = test::gridPoints(16, 2.f, {0.2f, 0.1f, 0.4f});
-    std::vector<test::ParamAssignment> defaults = {
-        floatParam("frequency", {4}), intParam("distancemetric", {0}), floatParam("jitter", {0.75}), intParam("clamp", {1}),
-        floatParam("c1", {0.8}), floatParam("c2", {-0.2}), floatParam("minkowskiExponent", {4}), intParam("shape", {0}),
-        intParam("invert", {0}), intParam("fracType", {0}), intParam("fracAbsOption", {0}), floatParam("fracAbsWidth", {0}),
-        intParam("fracInvert", {0}), intParam("fracLayers", {3}), floatParam("fracOffset", {1}),
-        floatParam("fracRotation", {180}), intParam("fracVariation", {0}), floatParam("fracFrequency", {1}),
-        floatParam("fracLacunarity", {2}), floatParam("fracDimension", {1}), floatParam("fracGain", {0.5}),
-        floatParam("fracErosion", {0})};
+    std::vector<test::ParamAssignment> defaults = {floatParam("frequency", {4}),
+                                                   intParam("distancemetric", {0}),
+                                                   floatParam("jitter", {0.75}),
+                                                   intParam("clamp", {1}),
+                                                   floatParam("c1", {0.8}),
+                                                   floatParam("c2", {-0.2}),
+                                                   floatParam("minkowskiExponent", {4}),
+                                                   intParam("shape", {0}),
+                                                   intParam("invert", {0}),
+                                                   intParam("fracType", {0}),
+                                                   intParam("fracAbsOption", {0}),
+                                                   floatParam("fracAbsWidth", {0}),
+                                                   intParam("fracInvert", {0}),
+                                                   intParam("fracLayers", {3}),
+                                                   floatParam("fracOffset", {1}),
+                                                   floatParam("fracRotation", {180}),
+                                                   intParam("fracVariation", {0}),
+                                                   floatParam("fracFrequency", {1}),
+                                                   floatParam("fracLacunarity", {2}),
+                                                   floatParam("fracDimension", {1}),
+                                                   floatParam("fracGain", {0.5}),
+                                                   floatParam("fracErosion", {0})};
     for (const char* s : {"A", "B"}) {
         const std::string x = s;
-        for (auto p : {intParam("remapOn" + x, {0}), floatParam("inputMin" + x, {0}), floatParam("inputMax" + x, {1}),
-                       intParam("clampInput" + x, {1}), floatParam("bias" + x, {0.5}), floatParam("gain" + x, {0.5}),
-                       floatParam("outputMin" + x, {0}), floatParam("outputMax" + x, {1}), intParam("clampOutput" + x, {1})})
+        for (auto p : {intParam("remapOn" + x, {0}), floatParam("inputMin" + x, {0}),
+                       floatParam("inputMax" + x, {1}), intParam("clampInput" + x, {1}),
+                       floatParam("bias" + x, {0.5}), floatParam("gain" + x, {0.5}),
+                       floatParam("outputMin" + x, {0}), floatParam("outputMax" + x, {1}),
+                       intParam("clampOutput" + x, {1})})
             defaults.push_back(p);
     }
     EXPECT_EQ(evalOne({{"qnPxrWorleyFractalizer", "f", defaults}}, "f:resultF", P),
               evalOne({{"qnPxrWorleyFractalizer", "f", {}}}, "f:resultF", P));
     // With the remap blocks switched on at their defaults, layer values stay in [0, 1] already.
-    defaults[static_cast<std::size_t>(std::find_if(defaults.begin(), defaults.end(), [](const auto& a) { return a.name == "remapOnA"; }) - defaults.begin())] =
-        intParam("remapOnA", {1});
+    defaults[static_cast<std::size_t>(
+        std::find_if(defaults.begin(), defaults.end(),
+                     [](const auto& a) { return a.name == "remapOnA"; }) -
+        defaults.begin())] = intParam("remapOnA", {1});
     EXPECT_EQ(evalOne({{"qnPxrWorleyFractalizer", "f", defaults}}, "f:resultF", P),
               evalOne({{"qnPxrWorleyFractalizer", "f", {}}}, "f:resultF", P));
 }
@@ -244,21 +281,24 @@ TEST(WorleyTables, NamesAndTypesInOrder) {
         const char* type;
         std::vector<std::string> names;
     };
-    const std::vector<std::string> remapA = {"remapOnA", "inputMinA", "inputMaxA", "clampInputA", "biasA",
-                                             "gainA", "outputMinA", "outputMaxA", "clampOutputA"};
-    std::vector<std::string> fractalized = {"resultF", "resultRGB", "frequency", "distancemetric", "jitter", "clamp",
-                                            "c1", "c2", "minkowskiExponent", "shape", "invert", "manifold", "Q",
-                                            "Qradius", "manifold"};
+    const std::vector<std::string> remapA = {"remapOnA",    "inputMinA",  "inputMaxA",
+                                             "clampInputA", "biasA",      "gainA",
+                                             "outputMinA",  "outputMaxA", "clampOutputA"};
+    std::vector<std::string> fractalized = {
+        "resultF", "resultRGB", "frequency", "distancemetric",    "jitter",
+        "clamp",   "c1",        "c2",        "minkowskiExponent", "shape",
+        "invert",  "manifold",  "Q",         "Qradius",           "manifold"};
     for (const auto& n : remapA) fractalized.push_back(n);
     for (auto n : remapA) fractalized.push_back(n.replace(n.size() - 1, 1, "B"));
-    for (const char* n : {"fracType", "fracAbsOption", "fracAbsWidth", "fracInvert", "fracLayers", "fracOffset",
-                          "fracRotation", "fracVariation", "fracFrequency", "fracLacunarity", "fracDimension",
-                          "fracGain", "fracErosion"})
+    for (const char* n : {"fracType", "fracAbsOption", "fracAbsWidth", "fracInvert", "fracLayers",
+                          "fracOffset", "fracRotation", "fracVariation", "fracFrequency",
+                          "fracLacunarity", "fracDimension", "fracGain", "fracErosion"})
         fractalized.push_back(n);
     const Node nodes[] = {
-        {"qnPxrWorley", {"resultF", "resultRGB", "surfacePosition", "seed", "frequency", "distancemetric", "jitter",
-                         "clamp", "c1", "c2", "minkowskiExponent", "shape", "randomScale", "randomScaleCenter",
-                         "invert", "manifold", "Q", "Qradius", "manifold"}},
+        {"qnPxrWorley",
+         {"resultF", "resultRGB", "surfacePosition", "seed", "frequency", "distancemetric",
+          "jitter", "clamp", "c1", "c2", "minkowskiExponent", "shape", "randomScale",
+          "randomScaleCenter", "invert", "manifold", "Q", "Qradius", "manifold"}},
         {"qnPxrWorleyFractalizer", fractalized},
     };
     for (const Node& n : nodes) {
@@ -266,7 +306,8 @@ TEST(WorleyTables, NamesAndTypesInOrder) {
         auto net = test::makeNetwork({{n.type, "n", {}}});
         const host::NetworkNode& node = net->node(0);
         ASSERT_EQ(node.numParams, static_cast<int>(n.names.size()));
-        for (int id = 0; id < node.numParams; ++id) EXPECT_EQ(node.table[id].name.CStr(), n.names[static_cast<std::size_t>(id)]) << id;
+        for (int id = 0; id < node.numParams; ++id)
+            EXPECT_EQ(node.table[id].name.CStr(), n.names[static_cast<std::size_t>(id)]) << id;
     }
     auto net = test::makeNetwork({{"qnPxrWorleyFractalizer", "n", {}}});
     const RixSCParamInfo* t = net->node(0).table;
@@ -279,12 +320,21 @@ TEST(WorleyTables, NamesAndTypesInOrder) {
 
 TEST(Worley, ExplicitDefaultsChangeNothing) {
     const auto P = test::gridPoints(16, 2.f, {0.2f, 0.1f, 0.4f});
-    const std::vector<test::ParamAssignment> defaults = {
-        intParam("surfacePosition", {0}), intParam("seed", {0}), floatParam("frequency", {4}),
-        intParam("distancemetric", {0}), floatParam("jitter", {0.75}), intParam("clamp", {1}), floatParam("c1", {0.8}),
-        floatParam("c2", {-0.2}), floatParam("minkowskiExponent", {4}), intParam("shape", {0}),
-        floatParam("randomScale", {0}), floatParam("randomScaleCenter", {0}), intParam("invert", {0})};
-    EXPECT_EQ(evalOne({{"qnPxrWorley", "w", defaults}}, "w:resultF", P), evalOne({{"qnPxrWorley", "w", {}}}, "w:resultF", P));
+    const std::vector<test::ParamAssignment> defaults = {intParam("surfacePosition", {0}),
+                                                         intParam("seed", {0}),
+                                                         floatParam("frequency", {4}),
+                                                         intParam("distancemetric", {0}),
+                                                         floatParam("jitter", {0.75}),
+                                                         intParam("clamp", {1}),
+                                                         floatParam("c1", {0.8}),
+                                                         floatParam("c2", {-0.2}),
+                                                         floatParam("minkowskiExponent", {4}),
+                                                         intParam("shape", {0}),
+                                                         floatParam("randomScale", {0}),
+                                                         floatParam("randomScaleCenter", {0}),
+                                                         intParam("invert", {0})};
+    EXPECT_EQ(evalOne({{"qnPxrWorley", "w", defaults}}, "w:resultF", P),
+              evalOne({{"qnPxrWorley", "w", {}}}, "w:resultF", P));
 }
 
 TEST(WorleyFractalizer, AZeroPointBatchHandsBackEmptyRecords) {

@@ -11,25 +11,30 @@ using namespace tessera;
 namespace {
 
 struct FractalizerDeclaration {
-    static constexpr auto kParams = params(       //
-        outColor("resultRGB"),                    //
-        inColor("input", 0.5f, 0.5f, 0.5f, Eval::Manual),
-        inInt("fracType", 0), inInt("absOption", 0), inFloat("absWidth", 0.f, Eval::Varying),
-        inInt("invert", 0), inInt("layers", 3), inFloat("offset", 1.f, Eval::Uniform),
+    static constexpr auto kParams = params(  //
+        outColor("resultRGB"),               //
+        inColor("input", 0.5f, 0.5f, 0.5f, Eval::Manual), inInt("fracType", 0),
+        inInt("absOption", 0), inFloat("absWidth", 0.f, Eval::Varying), inInt("invert", 0),
+        inInt("layers", 3), inFloat("offset", 1.f, Eval::Uniform),
         inFloat("rotation", 180.f, Eval::Uniform), inInt("variation", 0),
         inFloat("frequency", 1.f, Eval::Uniform), inFloat("lacunarity", 2.f, Eval::Uniform),
         inFloat("dimension", 1.f, Eval::Uniform), inFloat("gain", 0.5f, Eval::Uniform),
         inFloat("erosion", 0.f, Eval::Uniform));
     static constexpr std::array<RixInterfaceId, 2> kServices{k_RixMessages, k_RixShadeFunctions};
 
-    static constexpr int kResultRGB = paramId(kParams, "resultRGB"), kInput = paramId(kParams, "input"),
-                         kFracType = paramId(kParams, "fracType"), kAbsOption = paramId(kParams, "absOption"),
-                         kAbsWidth = paramId(kParams, "absWidth"), kInvert = paramId(kParams, "invert"),
-                         kLayers = paramId(kParams, "layers"), kOffset = paramId(kParams, "offset"),
-                         kRotation = paramId(kParams, "rotation"), kVariation = paramId(kParams, "variation"),
-                         kFrequency = paramId(kParams, "frequency"), kLacunarity = paramId(kParams, "lacunarity"),
-                         kDimension = paramId(kParams, "dimension"), kGain = paramId(kParams, "gain"),
-                         kErosion = paramId(kParams, "erosion");
+    static constexpr int kResultRGB = paramId(kParams, "resultRGB"),
+                         kInput = paramId(kParams, "input"),
+                         kFracType = paramId(kParams, "fracType"),
+                         kAbsOption = paramId(kParams, "absOption"),
+                         kAbsWidth = paramId(kParams, "absWidth"),
+                         kInvert = paramId(kParams, "invert"), kLayers = paramId(kParams, "layers"),
+                         kOffset = paramId(kParams, "offset"),
+                         kRotation = paramId(kParams, "rotation"),
+                         kVariation = paramId(kParams, "variation"),
+                         kFrequency = paramId(kParams, "frequency"),
+                         kLacunarity = paramId(kParams, "lacunarity"),
+                         kDimension = paramId(kParams, "dimension"),
+                         kGain = paramId(kParams, "gain"), kErosion = paramId(kParams, "erosion");
 };
 
 }  // namespace
@@ -37,7 +42,8 @@ struct FractalizerDeclaration {
 class qnFractalizer final : public Pattern<FractalizerDeclaration> {
     using D = FractalizerDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         if (!isConnected(ctx, D::kInput)) return -1;  // nothing to layer; no outputs
 
@@ -45,9 +51,11 @@ class qnFractalizer final : public Pattern<FractalizerDeclaration> {
         const bool absOption = in.uniform<int>(D::kAbsOption) == 1;
         const float* absWidth = in.varying<float>(D::kAbsWidth);
         const int layers = in.uniform<int>(D::kLayers);
-        const float offset = in.uniform<float>(D::kOffset), rotation = in.uniform<float>(D::kRotation);
+        const float offset = in.uniform<float>(D::kOffset),
+                    rotation = in.uniform<float>(D::kRotation);
         const int variation = in.uniform<int>(D::kVariation);
-        const float lacunarity = in.uniform<float>(D::kLacunarity), dimension = in.uniform<float>(D::kDimension);
+        const float lacunarity = in.uniform<float>(D::kLacunarity),
+                    dimension = in.uniform<float>(D::kDimension);
         const float gain = in.uniform<float>(D::kGain), erosion = in.uniform<float>(D::kErosion);
 
         const Outputs out = allocateLayeredColorOutput(ctx);
@@ -81,7 +89,8 @@ class qnFractalizer final : public Pattern<FractalizerDeclaration> {
                 RtColorRGB v = x[k * stride];
                 if (absOption) {
                     const float w = absWidth[k];
-                    v = {softabs((v.r - 0.5f) * 2.f, w), softabs((v.g - 0.5f) * 2.f, w), softabs((v.b - 0.5f) * 2.f, w)};
+                    v = {softabs((v.r - 0.5f) * 2.f, w), softabs((v.g - 0.5f) * 2.f, w),
+                         softabs((v.b - 0.5f) * 2.f, w)};
                 }
                 C[k] = {C[k].r + W[k] * v.r, C[k].g + W[k] * v.g, C[k].b + W[k] * v.b};
                 S[k] += W[k];

@@ -22,7 +22,8 @@ float firstValue(const RixShadingContext* ctx, RtUString name, float fill) {
 class qnFractalizerManifold final : public Pattern<FractalizerManifoldDeclaration> {
     using D = FractalizerManifoldDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         const ManifoldSource source = ManifoldSource::from(in);
         const LayerStateNames& names = layerStateNames();

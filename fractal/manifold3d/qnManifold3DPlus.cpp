@@ -20,7 +20,8 @@ RtUString fractalizerStateName() {
 class qnManifold3DPlus final : public Pattern<Manifold3DDeclaration> {
     using D = Manifold3DDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         const ManifoldSource source = ManifoldSource::from(in);
         // Only the y of the first value is a frequency; x and z are not used.

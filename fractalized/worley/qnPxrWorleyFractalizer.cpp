@@ -24,18 +24,21 @@ struct WorleyLayerGenerator {
         b.c1 = in.template varying<float>(id("c1"));
         b.c2 = in.template varying<float>(id("c2"));
         b.metric = metricFromCode(in.template uniform<int>(id("distancemetric")));
-        b.uniform.minkowskiExponent = minkowskiExponent(in.template uniform<float>(id("minkowskiExponent")));
+        b.uniform.minkowskiExponent =
+            minkowskiExponent(in.template uniform<float>(id("minkowskiExponent")));
         b.uniform.shape = in.template uniform<int>(id("shape"));
         b.uniform.clamp = in.template uniform<int>(id("clamp")) != 0;
         b.uniform.invert = in.template uniform<int>(id("invert")) != 0;
         return b;
     }
 
-    static void run(const Batch& b, const RixShadeFunctions& sf, const RtPoint3* Q, const float*, float* v, int n) {
+    static void run(const Batch& b, const RixShadeFunctions& sf, const RtPoint3* Q, const float*,
+                    float* v, int n) {
         withMetric(b.metric, [&](auto metric) {
             WorleyParams p = b.uniform;
             for (int k = 0; k < n; ++k) {
-                p.frequency = b.frequency[k], p.jitter = b.jitter[k], p.c1 = b.c1[k], p.c2 = b.c2[k];
+                p.frequency = b.frequency[k], p.jitter = b.jitter[k], p.c1 = b.c1[k],
+                p.c2 = b.c2[k];
                 v[k] = worleyLayer<decltype(metric)::value>(p, Q[k], sf);
             }
         });

@@ -104,8 +104,9 @@ public:
     virtual int TextureOpen(RtUString filename, int atlasStyle, TxInfo* info) = 0;
     virtual int TextureRelease(TxInfo* info) = 0;
     // Filtered lookups of params.nchannels channels at n (s, t) pairs or n points.
-    virtual int TextureLookup2(const TxInfo* info, const TxParams& params, int n, const RtFloat2* st,
-                               const float* widths, float* result, int* flags) = 0;
+    virtual int TextureLookup2(const TxInfo* info, const TxParams& params, int n,
+                               const RtFloat2* st, const float* widths, float* result,
+                               int* flags) = 0;
     virtual int TextureLookup3(const TxInfo* info, const TxParams& params, int n, const RtPoint3* Q,
                                const float* widths, float* result, int* flags) = 0;
     // Per-point flags of the last failed lookup on this thread (1: use the missing value), or null.

@@ -26,7 +26,8 @@ EvaluationPlan::EvaluationPlan(const Network& net, std::vector<OutputRef> reqs, 
         auto& w = wanted[static_cast<std::size_t>(r.node)];
         w[static_cast<std::size_t>(r.id)] = 1;
         if (n.table[r.id].type == k_RixSCStructBegin)  // a requested struct wants its members
-            for (int m = r.id + 1; n.table[m].type != k_RixSCStructEnd; ++m) w[static_cast<std::size_t>(m)] = 1;
+            for (int m = r.id + 1; n.table[m].type != k_RixSCStructEnd; ++m)
+                w[static_cast<std::size_t>(m)] = 1;
     }
 }
 
@@ -80,7 +81,8 @@ Scope* Batch::newScope(const Scope* parent) {
     auto* scope = new (allocate(1, sizeof(Scope))) Scope();
     scope->parent = parent;
     scope->numNodes = m_plan.network->size();
-    scope->memo = static_cast<MemoEntry*>(allocate(static_cast<std::size_t>(scope->numNodes), sizeof(MemoEntry)));
+    scope->memo = static_cast<MemoEntry*>(
+        allocate(static_cast<std::size_t>(scope->numNodes), sizeof(MemoEntry)));
     for (int k = 0; k < scope->numNodes; ++k) new (&scope->memo[k]) MemoEntry();
     return scope;
 }
@@ -107,8 +109,9 @@ const OutputSpec* Batch::output(Scope* scope, int k, int id) {
     const MemoEntry& done = scope->memo[k];
     for (int r = 0; r < done.numOutputs; ++r)
         if (done.outputs[r].paramId == id)
-            return done.outputs[r].detail != k_RixSCInvalidDetail && done.outputs[r].value ? &done.outputs[r]
-                                                                                             : nullptr;
+            return done.outputs[r].detail != k_RixSCInvalidDetail && done.outputs[r].value
+                       ? &done.outputs[r]
+                       : nullptr;
     return nullptr;
 }
 
@@ -143,9 +146,13 @@ bool fitsString(RixSCType t) { return t == k_RixSCString; }
 template <class T>
 const T* constantAt(const ParamValue& v, int element);
 template <>
-const int* constantAt<int>(const ParamValue& v, int e) { return &v.ints[static_cast<std::size_t>(e)]; }
+const int* constantAt<int>(const ParamValue& v, int e) {
+    return &v.ints[static_cast<std::size_t>(e)];
+}
 template <>
-const float* constantAt<float>(const ParamValue& v, int e) { return &v.floats[static_cast<std::size_t>(e)]; }
+const float* constantAt<float>(const ParamValue& v, int e) {
+    return &v.floats[static_cast<std::size_t>(e)];
+}
 template <>
 const RtUString* constantAt<RtUString>(const ParamValue& v, int e) {
     return &v.strings[static_cast<std::size_t>(e)];
@@ -167,7 +174,8 @@ RixSCDetail NodeContext::eval(int id, int arrayIndex, const T** result, const T*
                               bool (*fits)(RixSCType)) const {
     *result = nullptr;
     const NetworkNode& n = m_batch->node(m_node);
-    if (id < 0 || id >= n.numParams || n.table[id].access != k_RixSCInput || !fits(n.table[id].type))
+    if (id < 0 || id >= n.numParams || n.table[id].access != k_RixSCInput ||
+        !fits(n.table[id].type))
         return k_RixSCInvalidDetail;
     const ParamValue& v = n.params[static_cast<std::size_t>(id)];
     const int element = arrayIndex < 0 ? 0 : arrayIndex;
@@ -217,7 +225,8 @@ RixSCDetail NodeContext::EvalParam(int id, int arrayIndex, int const** result, i
     return eval(id, arrayIndex, result, dflt, promote, fitsInt);
 }
 
-int NodeContext::GetParamInfo(int id, RixSCType* type, RixSCConnectionInfo* cinfo, int* arraySize) const {
+int NodeContext::GetParamInfo(int id, RixSCType* type, RixSCConnectionInfo* cinfo,
+                              int* arraySize) const {
     const NetworkNode& n = m_batch->node(m_node);
     if (id < 0 || id >= n.numParams) return 1;
     const RixSCParamInfo& info = n.table[id];
@@ -225,22 +234,26 @@ int NodeContext::GetParamInfo(int id, RixSCType* type, RixSCConnectionInfo* cinf
     if (type) *type = info.type;
     if (cinfo) {
         if (info.access == k_RixSCOutput)
-            *cinfo = m_batch->plan().wanted[static_cast<std::size_t>(m_node)][static_cast<std::size_t>(id)]
+            *cinfo = m_batch->plan()
+                             .wanted[static_cast<std::size_t>(m_node)][static_cast<std::size_t>(id)]
                          ? k_RixSCNetworkValue
                          : k_RixSCDefaultValue;
         else
-            *cinfo = v.kind == ParamValue::Connected ? k_RixSCNetworkValue
+            *cinfo = v.kind == ParamValue::Connected  ? k_RixSCNetworkValue
                      : v.kind == ParamValue::Constant ? k_RixSCParameterList
                                                       : k_RixSCDefaultValue;
     }
-    if (arraySize) *arraySize = info.arraySize < 0 ? -1 : (v.kind != ParamValue::Unset ? v.elements : info.arraySize);
+    if (arraySize)
+        *arraySize =
+            info.arraySize < 0 ? -1 : (v.kind != ParamValue::Unset ? v.elements : info.arraySize);
     return 0;
 }
 
 RixSCDetail NodeContext::GetBuiltinVar(BuiltinVar var, RtFloat3 const** result) const {
     const BatchPoints& pts = m_batch->points();
     *result = var == k_P ? pts.P.data() : var == k_Po ? pts.Po.data() : nullptr;
-    return *result || (numPts == 0 && (var == k_P || var == k_Po)) ? k_RixSCVarying : k_RixSCInvalidDetail;
+    return *result || (numPts == 0 && (var == k_P || var == k_Po)) ? k_RixSCVarying
+                                                                   : k_RixSCInvalidDetail;
 }
 
 RixSCDetail NodeContext::GetBuiltinVar(BuiltinVar var, float const** result) const {
@@ -335,7 +348,9 @@ int NodeContext::SetNamedValue(RtUString name, int count, const float* values, c
         v->next = m_scope->values;
         m_scope->values = v;
     }
-    if (v->count < count) v->values = static_cast<float*>(m_batch->allocate(static_cast<std::size_t>(count), sizeof(float)));
+    if (v->count < count)
+        v->values =
+            static_cast<float*>(m_batch->allocate(static_cast<std::size_t>(count), sizeof(float)));
     v->count = count;
     std::memcpy(v->values, values, static_cast<std::size_t>(count) * sizeof(float));
     m_scope->forgetResults();

@@ -74,7 +74,8 @@ public:
                           bool promote) const override;
     RixSCDetail EvalParam(int id, int arrayIndex, int const** result, int const* dflt,
                           bool promote) const override;
-    int GetParamInfo(int id, RixSCType* type, RixSCConnectionInfo* cinfo, int* arraySize) const override;
+    int GetParamInfo(int id, RixSCType* type, RixSCConnectionInfo* cinfo,
+                     int* arraySize) const override;
     RixSCDetail GetBuiltinVar(BuiltinVar var, RtFloat3 const** result) const override;
     RixSCDetail GetBuiltinVar(BuiltinVar var, float const** result) const override;
     RixSCDetail GetPrimVar(RtUString name, RtFloat3 fill, RtFloat3 const** result,
@@ -85,9 +86,11 @@ public:
                            float const** radius) const override;
     int Transform(TransformInterpretation interp, RtUString fromSpace, RtUString toSpace,
                   RtFloat3* values, float* radius) const override;
-    void* AllocateBatchMemory(size_t count, size_t elementSize, MemCategory category) const override;
+    void* AllocateBatchMemory(size_t count, size_t elementSize,
+                              MemCategory category) const override;
     RixShadingContext* CreateOverrideContext() const override;
-    int SetNamedValue(RtUString name, int count, const float* values, const void* reserved) override;
+    int SetNamedValue(RtUString name, int count, const float* values,
+                      const void* reserved) override;
 
 private:
     template <class T>

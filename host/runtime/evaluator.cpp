@@ -35,7 +35,8 @@ RunResult runBatches(const EvaluationPlan& plan, int totalPoints, const FillBatc
     RunResult result;
     const int batchSize = std::max(1, options.batchSize);
     const int batches = totalPoints <= 0 ? 0 : 1 + (totalPoints - 1) / batchSize;
-    int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
+    int threads = options.threads > 0 ? options.threads
+                                      : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::max(1, std::min(threads, std::max(1, batches)));
     result.batches = batches;
     result.threads = threads;

@@ -46,11 +46,13 @@ struct RunResult {
 using FillBatch = std::function<void(int begin, int count, BatchPoints& points)>;
 // Receives the requested outputs of points [begin, begin + count). Called from several threads
 // at once, each with its own range.
-using StoreBatch = std::function<void(int begin, int count, const std::vector<const void*>& results)>;
+using StoreBatch =
+    std::function<void(int begin, int count, const std::vector<const void*>& results)>;
 // Called after each batch with the number of batches done so far (from any thread).
 using Progress = std::function<void(int done, int total)>;
 
 RunResult runBatches(const EvaluationPlan& plan, int totalPoints, const FillBatch& fill,
-                     const StoreBatch& store, const RunOptions& options, const Progress& progress = {});
+                     const StoreBatch& store, const RunOptions& options,
+                     const Progress& progress = {});
 
 }  // namespace tessera::host

@@ -88,16 +88,26 @@ int componentsOf(RixSCType type) { return isTriple(type) ? 3 : 1; }
 
 const char* typeName(RixSCType type) {
     switch (type) {
-    case k_RixSCInteger: return "int";
-    case k_RixSCFloat: return "float";
-    case k_RixSCColor: return "color";
-    case k_RixSCPoint: return "point";
-    case k_RixSCVector: return "vector";
-    case k_RixSCNormal: return "normal";
-    case k_RixSCString: return "string";
-    case k_RixSCStructBegin: return "struct-begin";
-    case k_RixSCStructEnd: return "struct-end";
-    default: return "none";
+        case k_RixSCInteger:
+            return "int";
+        case k_RixSCFloat:
+            return "float";
+        case k_RixSCColor:
+            return "color";
+        case k_RixSCPoint:
+            return "point";
+        case k_RixSCVector:
+            return "vector";
+        case k_RixSCNormal:
+            return "normal";
+        case k_RixSCString:
+            return "string";
+        case k_RixSCStructBegin:
+            return "struct-begin";
+        case k_RixSCStructEnd:
+            return "struct-end";
+        default:
+            return "none";
     }
 }
 
@@ -110,7 +120,8 @@ int findParam(const NetworkNode& node, const std::string& name, bool output) {
     });
     if (found < 0 && output)  // an output struct's member may also be named on its own
         for (int id = 0; id < node.numParams && found < 0; ++id)
-            if (node.table[id].access == k_RixSCOutput && node.table[id].type != k_RixSCStructBegin &&
+            if (node.table[id].access == k_RixSCOutput &&
+                node.table[id].type != k_RixSCStructBegin &&
                 node.table[id].type != k_RixSCStructEnd && name == node.table[id].name.CStr())
                 found = id;
     return found;
@@ -181,8 +192,10 @@ void Network::assign(NetworkNode& node, const ParamAssignment& a) {
     const RixSCType declared = parseTypeName(a.type);
     if (declared == k_RixSCInvalidType) throw Error(what + ": unknown type '" + a.type + "'");
     if (!compatible(declared, info.type))
-        throw Error(what + " is " + typeName(info.type) + (info.type == k_RixSCStructBegin ? " " + std::string(info.customtype.CStr()) : "") +
-                    ", not " + a.type);
+        throw Error(
+            what + " is " + typeName(info.type) +
+            (info.type == k_RixSCStructBegin ? " " + std::string(info.customtype.CStr()) : "") +
+            ", not " + a.type);
     if (declared == k_RixSCStructBegin && !a.reference)
         throw Error(what + ": a struct can only be connected, with \"reference struct\"");
     if (a.arraySize >= 0 && info.arraySize < 0) throw Error(what + " is not an array");
@@ -201,7 +214,8 @@ void Network::assign(NetworkNode& node, const ParamAssignment& a) {
         v.kind = ParamValue::Connected;
         v.links.assign(static_cast<std::size_t>(elements), OutputLink{});
         for (int e = 0; e < elements; ++e)
-            m_pending.push_back({find(node.handle), id, e, a.strings[static_cast<std::size_t>(e)], a.origin});
+            m_pending.push_back(
+                {find(node.handle), id, e, a.strings[static_cast<std::size_t>(e)], a.origin});
         return;
     }
 
@@ -209,13 +223,14 @@ void Network::assign(NetworkNode& node, const ParamAssignment& a) {
     const bool isString = info.type == k_RixSCString;
     const std::size_t given = isString ? a.strings.size() : a.numbers.size();
     if (static_cast<int>(given) != expected || (isString ? !a.numbers.empty() : !a.strings.empty()))
-        throw Error(what + ": expected " + std::to_string(expected) + (isString ? " string" : " number") +
-                    (expected == 1 ? "" : "s") + " for " + a.type +
-                    (a.arraySize >= 0 ? "[" + std::to_string(a.arraySize) + "]" : "") + ", got " +
-                    std::to_string(a.numbers.size() + a.strings.size()) + " values");
+        throw Error(what + ": expected " + std::to_string(expected) +
+                    (isString ? " string" : " number") + (expected == 1 ? "" : "s") + " for " +
+                    a.type + (a.arraySize >= 0 ? "[" + std::to_string(a.arraySize) + "]" : "") +
+                    ", got " + std::to_string(a.numbers.size() + a.strings.size()) + " values");
     v.kind = ParamValue::Constant;
     if (isString) {
-        for (const std::string& s : a.strings) v.strings.push_back(RtUString::UstrMakeUnique(s.c_str()));
+        for (const std::string& s : a.strings)
+            v.strings.push_back(RtUString::UstrMakeUnique(s.c_str()));
     } else if (info.type == k_RixSCInteger) {
         for (double d : a.numbers) {
             if (!(d == std::floor(d) && d >= -2147483648.0 && d <= 2147483647.0))
@@ -242,8 +257,8 @@ void Network::finalize() {
 void Network::resolve(const PendingLink& link) {
     NetworkNode& down = *m_nodes[static_cast<std::size_t>(link.node)];
     const RixSCParamInfo& input = down.table[link.param];
-    const std::string what =
-        down.describe() + ": connection of '" + std::string(input.name.CStr()) + "' to '" + link.ref + "'";
+    const std::string what = down.describe() + ": connection of '" +
+                             std::string(input.name.CStr()) + "' to '" + link.ref + "'";
     const std::size_t colon = link.ref.rfind(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == link.ref.size())
         throw Error(what + ": expected \"handle:output\"");
@@ -255,12 +270,12 @@ void Network::resolve(const PendingLink& link) {
     if (out < 0) throw Error(what + ": " + unknownParam(up, outName, true));
     const RixSCParamInfo& output = up.table[out];
     const bool structs = input.type == k_RixSCStructBegin;
-    if (!compatible(input.type, output.type) ||
-        (structs && input.customtype != output.customtype))
+    if (!compatible(input.type, output.type) || (structs && input.customtype != output.customtype))
         throw Error(what + ": " + typeName(output.type) + " output does not fit a " +
                     typeName(input.type) + " input");
 
-    down.params[static_cast<std::size_t>(link.param)].links[static_cast<std::size_t>(link.element)] = {upIndex, out};
+    down.params[static_cast<std::size_t>(link.param)]
+        .links[static_cast<std::size_t>(link.element)] = {upIndex, out};
     up.consumed[static_cast<std::size_t>(out)] = 1;
     if (!structs) return;
     // A struct connection connects each member to the upstream member of the same name.
@@ -270,7 +285,8 @@ void Network::resolve(const PendingLink& link) {
             if (up.table[k].name == down.table[m].name) upMember = k;
         if (upMember < 0 || !compatible(up.table[upMember].type, down.table[m].type))
             throw Error(what + ": the upstream struct has no member '" +
-                        std::string(down.table[m].name.CStr()) + "' of type " + typeName(down.table[m].type));
+                        std::string(down.table[m].name.CStr()) + "' of type " +
+                        typeName(down.table[m].type));
         ParamValue& member = down.params[static_cast<std::size_t>(m)];
         member.kind = ParamValue::Connected;
         member.links = {OutputLink{upIndex, upMember}};
@@ -281,23 +297,26 @@ void Network::resolve(const PendingLink& link) {
 void Network::checkCycles() const {
     enum { White, Grey, Black };
     std::vector<int> colour(m_nodes.size(), White);
-    std::function<void(int, std::vector<std::string>&)> visit = [&](int k, std::vector<std::string>& path) {
-        colour[static_cast<std::size_t>(k)] = Grey;
-        path.push_back(m_nodes[static_cast<std::size_t>(k)]->handle);
-        for (const ParamValue& v : m_nodes[static_cast<std::size_t>(k)]->params)
-            for (const OutputLink& l : v.links) {
-                if (l.node < 0) continue;
-                if (colour[static_cast<std::size_t>(l.node)] == Grey) {
-                    std::string cycle;
-                    auto start = std::find(path.begin(), path.end(), m_nodes[static_cast<std::size_t>(l.node)]->handle);
-                    for (auto it = start; it != path.end(); ++it) cycle += *it + " <- ";
-                    throw Error("the network has a cycle: " + cycle + m_nodes[static_cast<std::size_t>(l.node)]->handle);
+    std::function<void(int, std::vector<std::string>&)> visit =
+        [&](int k, std::vector<std::string>& path) {
+            colour[static_cast<std::size_t>(k)] = Grey;
+            path.push_back(m_nodes[static_cast<std::size_t>(k)]->handle);
+            for (const ParamValue& v : m_nodes[static_cast<std::size_t>(k)]->params)
+                for (const OutputLink& l : v.links) {
+                    if (l.node < 0) continue;
+                    if (colour[static_cast<std::size_t>(l.node)] == Grey) {
+                        std::string cycle;
+                        auto start = std::find(path.begin(), path.end(),
+                                               m_nodes[static_cast<std::size_t>(l.node)]->handle);
+                        for (auto it = start; it != path.end(); ++it) cycle += *it + " <- ";
+                        throw Error("the network has a cycle: " + cycle +
+                                    m_nodes[static_cast<std::size_t>(l.node)]->handle);
+                    }
+                    if (colour[static_cast<std::size_t>(l.node)] == White) visit(l.node, path);
                 }
-                if (colour[static_cast<std::size_t>(l.node)] == White) visit(l.node, path);
-            }
-        path.pop_back();
-        colour[static_cast<std::size_t>(k)] = Black;
-    };
+            path.pop_back();
+            colour[static_cast<std::size_t>(k)] = Black;
+        };
     for (int k = 0; k < size(); ++k) {
         std::vector<std::string> path;
         if (colour[static_cast<std::size_t>(k)] == White) visit(k, path);
@@ -309,10 +328,12 @@ OutputRef Network::output(const std::string& ref) const {
     if (colon == std::string::npos || colon == 0 || colon + 1 == ref.size())
         throw Error("output '" + ref + "': expected handle:param");
     const int k = find(ref.substr(0, colon));
-    if (k < 0) throw Error("output '" + ref + "': no node has handle '" + ref.substr(0, colon) + "'");
+    if (k < 0)
+        throw Error("output '" + ref + "': no node has handle '" + ref.substr(0, colon) + "'");
     const NetworkNode& n = node(k);
     const int id = findParam(n, ref.substr(colon + 1), true);
-    if (id < 0) throw Error("output '" + ref + "': " + unknownParam(n, ref.substr(colon + 1), true));
+    if (id < 0)
+        throw Error("output '" + ref + "': " + unknownParam(n, ref.substr(colon + 1), true));
     return {k, id, n.table[id].type, ref};
 }
 

@@ -45,7 +45,7 @@ struct NetworkNode {
     RixPattern* object = nullptr;
     const RixSCParamInfo* table = nullptr;
     int numParams = 0;
-    std::vector<ParamValue> params;     // by parameter id
+    std::vector<ParamValue> params;      // by parameter id
     std::vector<std::uint8_t> consumed;  // by parameter id: an output that a downstream node reads
     mutable std::atomic<std::uint64_t> runs{0};  // ComputeOutputParams calls, for tests and stats
 

@@ -44,14 +44,17 @@ public:
 private:
     char at(std::size_t k) const { return k < m_text.size() ? m_text[k] : '\0'; }
     void advance() {
-        if (at(m_pos) == '\n') ++m_line, m_column = 1;
-        else ++m_column;
+        if (at(m_pos) == '\n')
+            ++m_line, m_column = 1;
+        else
+            ++m_column;
         ++m_pos;
     }
 
     Token read() {
         for (;;) {  // blanks and comments
-            while (m_pos < m_text.size() && std::isspace(static_cast<unsigned char>(at(m_pos)))) advance();
+            while (m_pos < m_text.size() && std::isspace(static_cast<unsigned char>(at(m_pos))))
+                advance();
             if (at(m_pos) != '#') break;
             while (m_pos < m_text.size() && at(m_pos) != '\n') advance();
         }
@@ -65,11 +68,13 @@ private:
             advance();
         } else if (c == '"') {
             readString(t);
-        } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.') {
+        } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' ||
+                   c == '.') {
             readNumber(t);
         } else if (std::isalpha(static_cast<unsigned char>(c))) {
             t.kind = Token::Word;
-            while (std::isalnum(static_cast<unsigned char>(at(m_pos))) || at(m_pos) == '_') t.text += at(m_pos), advance();
+            while (std::isalnum(static_cast<unsigned char>(at(m_pos))) || at(m_pos) == '_')
+                t.text += at(m_pos), advance();
         } else {
             fail(t, std::string("unexpected character '") + c + "'");
         }
@@ -105,7 +110,8 @@ private:
         char* end = nullptr;
         errno = 0;
         t.number = std::strtod(t.text.c_str(), &end);
-        if (end != t.text.c_str() + t.text.size() || t.text.empty()) fail(t, "'" + t.text + "' is not a number");
+        if (end != t.text.c_str() + t.text.size() || t.text.empty())
+            fail(t, "'" + t.text + "' is not a number");
         if (errno == ERANGE && std::abs(t.number) > 1) fail(t, "'" + t.text + "' is out of range");
     }
 
@@ -127,9 +133,11 @@ ParamAssignment parseDeclaration(const Token& t, const Tokenizer& tok) {
     std::size_t k = 0;
     if (k < parts.size() && parts[k] == "reference") a.reference = true, ++k;
     while (k < parts.size() && (parts[k] == "uniform" || parts[k] == "varying")) ++k;
-    if (parts.size() - k == 3 && parts[k + 1].front() == '[') parts[k] += parts[k + 1], parts.erase(parts.begin() + long(k) + 1);
+    if (parts.size() - k == 3 && parts[k + 1].front() == '[')
+        parts[k] += parts[k + 1], parts.erase(parts.begin() + long(k) + 1);
     if (parts.size() - k != 2)
-        tok.fail(t, "expected a parameter declaration \"[reference] type name\", got \"" + t.text + "\"");
+        tok.fail(t, "expected a parameter declaration \"[reference] type name\", got \"" + t.text +
+                        "\"");
     std::string type = parts[k];
     const std::size_t bracket = type.find('[');
     if (bracket != std::string::npos) {
@@ -149,15 +157,18 @@ ParamAssignment parseDeclaration(const Token& t, const Tokenizer& tok) {
 // The values of a parameter: one bare value, or a bracketed list.
 void parseValues(Tokenizer& tok, const Token& decl, ParamAssignment& a) {
     auto add = [&](const Token& v) {
-        if (v.kind == Token::Number) a.numbers.push_back(v.number);
-        else a.strings.push_back(v.text);
+        if (v.kind == Token::Number)
+            a.numbers.push_back(v.number);
+        else
+            a.strings.push_back(v.text);
     };
     const Token& next = tok.peek();
     if (next.kind == Token::Number || next.kind == Token::String) {
         add(tok.take());
         return;
     }
-    if (next.kind != Token::Open) tok.fail(next, "expected a value or '[' after \"" + decl.text + "\"");
+    if (next.kind != Token::Open)
+        tok.fail(next, "expected a value or '[' after \"" + decl.text + "\"");
     const Token open = tok.take();
     for (;;) {
         const Token v = tok.take();
@@ -235,7 +246,8 @@ NetworkFile readNetworkFile(const std::string& path) {
     return parseNetworkText(text.str(), path);
 }
 
-std::vector<std::string> pluginSearchPath(const NetworkFile& file, const std::vector<std::string>& defaults) {
+std::vector<std::string> pluginSearchPath(const NetworkFile& file,
+                                          const std::vector<std::string>& defaults) {
     if (!file.pluginSearchPath) return defaults;
     namespace fs = std::filesystem;
     const fs::path base = fs::path(file.path).parent_path();
@@ -245,8 +257,10 @@ std::vector<std::string> pluginSearchPath(const NetworkFile& file, const std::ve
     while (start <= list.size()) {
         const std::size_t end = std::min(list.find(':', start), list.size());
         const std::string dir = list.substr(start, end - start);
-        if (dir == "@") path.insert(path.end(), defaults.begin(), defaults.end());
-        else if (!dir.empty()) path.push_back(fs::path(dir).is_absolute() ? dir : (base / dir).string());
+        if (dir == "@")
+            path.insert(path.end(), defaults.begin(), defaults.end());
+        else if (!dir.empty())
+            path.push_back(fs::path(dir).is_absolute() ? dir : (base / dir).string());
         start = end + 1;
     }
     return path;
@@ -258,19 +272,22 @@ void applyUserOptions(const NetworkFile& file, RenderState& state) {
         const std::size_t count = a.numbers.size() + a.strings.size();
         if (count != 1 || a.reference || a.arraySize >= 0)
             throw Error(a.origin + ": expected one value for user option '" + a.name + "'");
-        if (a.type == "int" && a.numbers.size() == 1 && a.numbers[0] == static_cast<int>(a.numbers[0]))
+        if (a.type == "int" && a.numbers.size() == 1 &&
+            a.numbers[0] == static_cast<int>(a.numbers[0]))
             state.setInt(name, static_cast<int>(a.numbers[0]));
         else if (a.type == "float" && a.numbers.size() == 1)
             state.setFloat(name, static_cast<float>(a.numbers[0]));
         else if (a.type == "string" && a.strings.size() == 1)
             state.setString(name, a.strings[0]);
         else
-            throw Error(a.origin + ": user option '" + a.name + "' expects one " + a.type + " value");
+            throw Error(a.origin + ": user option '" + a.name + "' expects one " + a.type +
+                        " value");
     }
 }
 
 void buildNetwork(const NetworkFile& file, Network& network) {
-    for (const PatternStatement& p : file.patterns) network.addNode(p.type, p.handle, p.params, p.origin);
+    for (const PatternStatement& p : file.patterns)
+        network.addNode(p.type, p.handle, p.params, p.origin);
     try {
         network.finalize();
     } catch (const Error& e) {

@@ -26,7 +26,7 @@ struct PatternStatement {
 struct NetworkFile {
     std::string path;
     std::vector<PatternStatement> patterns;
-    std::vector<ParamAssignment> userOptions;  // Option "user" entries
+    std::vector<ParamAssignment> userOptions;     // Option "user" entries
     std::optional<std::string> pluginSearchPath;  // Option "searchpath" "string rixplugin"
     std::vector<std::string> warnings;            // statements understood but not used
 };
@@ -37,7 +37,8 @@ NetworkFile readNetworkFile(const std::string& path);
 
 // The plug-in search path a file asks for: its rixplugin list with '@' replaced by the default
 // path and relative folders taken from the file's folder; the default path when it sets none.
-std::vector<std::string> pluginSearchPath(const NetworkFile& file, const std::vector<std::string>& defaults);
+std::vector<std::string> pluginSearchPath(const NetworkFile& file,
+                                          const std::vector<std::string>& defaults);
 
 // Sets the file's user options ("user:name") on the render state.
 void applyUserOptions(const NetworkFile& file, RenderState& state);

@@ -51,8 +51,8 @@ std::shared_ptr<const PluginLibrary> PluginRegistry::load(const std::string& typ
     for (const auto& lib : m_loaded)
         if (lib->type() == type) return lib;
 
-    const bool plainName = !type.empty() && type.find('/') == std::string::npos && type != "." &&
-                           type != "..";
+    const bool plainName =
+        !type.empty() && type.find('/') == std::string::npos && type != "." && type != "..";
     std::string looked;
     for (const std::string& dir : m_searchPath) {
         looked += (looked.empty() ? "" : ":") + dir;
@@ -66,8 +66,9 @@ std::shared_ptr<const PluginLibrary> PluginRegistry::load(const std::string& typ
         auto create = reinterpret_cast<CreateRixPatternFunc>(dlsym(handle, "CreateRixPattern"));
         auto destroy = reinterpret_cast<DestroyRixPatternFunc>(dlsym(handle, "DestroyRixPattern"));
         if (!create || !destroy)
-            throw Error(file.string() + ": not a pattern plug-in (expected CreateRixPattern and "
-                                        "DestroyRixPattern)");
+            throw Error(file.string() +
+                        ": not a pattern plug-in (expected CreateRixPattern and "
+                        "DestroyRixPattern)");
         auto lib = std::make_shared<const PluginLibrary>(type, file.string(), create, destroy);
         m_loaded.push_back(lib);
         return lib;
@@ -91,16 +92,18 @@ namespace {
 
 bool knownType(int t) {
     switch (t) {
-    case k_RixSCInteger:
-    case k_RixSCFloat:
-    case k_RixSCColor:
-    case k_RixSCPoint:
-    case k_RixSCVector:
-    case k_RixSCNormal:
-    case k_RixSCString:
-    case k_RixSCStructBegin:
-    case k_RixSCStructEnd: return true;
-    default: return false;
+        case k_RixSCInteger:
+        case k_RixSCFloat:
+        case k_RixSCColor:
+        case k_RixSCPoint:
+        case k_RixSCVector:
+        case k_RixSCNormal:
+        case k_RixSCString:
+        case k_RixSCStructBegin:
+        case k_RixSCStructEnd:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -123,15 +126,20 @@ int validateParamTable(const RixSCParamInfo* table, const std::string& library) 
         }
         const std::string name = e.name.CStr();
         if (name.empty()) fail(id, "has no name");
-        if (!knownType(e.type)) fail(id, "'" + name + "' has unknown type code " + std::to_string(e.type));
+        if (!knownType(e.type))
+            fail(id, "'" + name + "' has unknown type code " + std::to_string(e.type));
         if (e.access != k_RixSCInput && e.access != k_RixSCOutput)
             fail(id, "'" + name + "' has access " + std::to_string(e.access) + ", expected 0 or 1");
-        if (e.arraySize < -1) fail(id, "'" + name + "' has array length " + std::to_string(e.arraySize));
-        if (e.access == k_RixSCInput) inputsStarted = true;
-        else if (inputsStarted) fail(id, "output '" + name + "' follows an input; outputs come first");
+        if (e.arraySize < -1)
+            fail(id, "'" + name + "' has array length " + std::to_string(e.arraySize));
+        if (e.access == k_RixSCInput)
+            inputsStarted = true;
+        else if (inputsStarted)
+            fail(id, "output '" + name + "' follows an input; outputs come first");
 
         if (e.type == k_RixSCStructBegin) {
-            if (openStruct) fail(id, "struct '" + name + "' opens inside struct '" + openStruct + "'");
+            if (openStruct)
+                fail(id, "struct '" + name + "' opens inside struct '" + openStruct + "'");
             if (e.customtype.Empty()) fail(id, "struct '" + name + "' has no struct type name");
             openStruct = e.name.CStr();
         } else if (e.type == k_RixSCStructEnd) {

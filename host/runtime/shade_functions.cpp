@@ -43,8 +43,8 @@ inline std::uint64_t mix64(std::uint64_t h) {
 
 // Two 64-bit rounds over the four 32-bit keys: half the dependent multiplies of four 32-bit
 // rounds, with the same avalanche.
-inline std::uint32_t hashCell(std::uint32_t salt, std::uint32_t x, std::uint32_t y,
-                              std::uint32_t z, std::uint32_t w) {
+inline std::uint32_t hashCell(std::uint32_t salt, std::uint32_t x, std::uint32_t y, std::uint32_t z,
+                              std::uint32_t w) {
     const std::uint64_t xy = (std::uint64_t(x) << 32) | y, zw = (std::uint64_t(z) << 32) | w;
     return static_cast<std::uint32_t>(mix64(xy ^ mix64(zw ^ salt)) >> 32);
 }
@@ -58,9 +58,12 @@ inline float fade(float t) { return t * t * t * (t * (t * 6.f - 15.f) + 10.f); }
 inline float gradient(std::uint32_t h, float x, float y, float z, float w) {
     const std::uint32_t zeroAxis = (h >> 3) & 3u;
     float a = x, b = y, c = z;
-    if (zeroAxis == 0) a = w;
-    else if (zeroAxis == 1) b = w;
-    else if (zeroAxis == 2) c = w;
+    if (zeroAxis == 0)
+        a = w;
+    else if (zeroAxis == 1)
+        b = w;
+    else if (zeroAxis == 2)
+        c = w;
     return ((h & 1u) ? -a : a) + ((h & 2u) ? -b : b) + ((h & 4u) ? -c : c);
 }
 

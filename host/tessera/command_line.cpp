@@ -10,7 +10,8 @@ std::vector<std::string> ParsedArgs::all(const std::string& name) const {
     std::vector<std::string> out;
     const auto it = options.find(name);
     if (it != options.end())
-        for (const auto& occurrence : it->second) out.insert(out.end(), occurrence.begin(), occurrence.end());
+        for (const auto& occurrence : it->second)
+            out.insert(out.end(), occurrence.begin(), occurrence.end());
     return out;
 }
 
@@ -46,7 +47,8 @@ int parsePositiveInt(const std::string& option, const std::string& text, int max
     errno = 0;
     const long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno == ERANGE || v < 1 || v > max)
-        throw usage(option + " expects a whole number from 1 to " + std::to_string(max) + ", got '" + text + "'");
+        throw usage(option + " expects a whole number from 1 to " + std::to_string(max) +
+                    ", got '" + text + "'");
     return static_cast<int>(v);
 }
 
@@ -60,7 +62,8 @@ float parseFloat(const std::string& option, const std::string& text) {
 
 void parseSize(const std::string& text, int* width, int* height) {
     const std::size_t x = text.find('x');
-    if (x == std::string::npos) throw usage("--size expects WIDTHxHEIGHT, such as 512x512, got '" + text + "'");
+    if (x == std::string::npos)
+        throw usage("--size expects WIDTHxHEIGHT, such as 512x512, got '" + text + "'");
     *width = parsePositiveInt("--size", text.substr(0, x), 16384);
     *height = parsePositiveInt("--size", text.substr(x + 1), 16384);
 }

@@ -11,7 +11,8 @@ namespace tessera::cli {
 // A failure the user must fix; code is the exit status (1 bad input, 2 bad usage, 3 a node
 // returned a non-zero status).
 struct Failure : std::runtime_error {
-    Failure(int exitCode, const std::string& message) : std::runtime_error(message), code(exitCode) {}
+    Failure(int exitCode, const std::string& message)
+        : std::runtime_error(message), code(exitCode) {}
     int code;
 };
 inline Failure usage(const std::string& m) { return Failure(2, m); }

@@ -14,7 +14,8 @@ namespace {
 // The CSV columns of one value of the given type.
 std::vector<std::string> columnsOf(const host::OutputRef& ref) {
     if (ref.type == k_RixSCColor) return {ref.label + ".r", ref.label + ".g", ref.label + ".b"};
-    if (host::componentsOf(ref.type) == 3) return {ref.label + ".x", ref.label + ".y", ref.label + ".z"};
+    if (host::componentsOf(ref.type) == 3)
+        return {ref.label + ".x", ref.label + ".y", ref.label + ".z"};
     return {ref.label};
 }
 
@@ -22,13 +23,18 @@ std::vector<std::string> columnsOf(const host::OutputRef& ref) {
 
 int evalCommand(const std::vector<std::string>& args) {
     const ParsedArgs a = parseArgs("eval", args,
-                                   {{"--output", 1, true}, {"--points", 1, false}, {"--threads", 1, false},
-                                    {"--batch", 1, false}, {"--plugin-path", 1, true}});
+                                   {{"--output", 1, true},
+                                    {"--points", 1, false},
+                                    {"--threads", 1, false},
+                                    {"--batch", 1, false},
+                                    {"--plugin-path", 1, true}});
     if (a.positional.size() != 1) throw usage("eval: expected one network file");
     if (!a.has("--output")) throw usage("eval: expected at least one --output HANDLE:PARAM");
     host::RunOptions options;
-    if (a.has("--threads")) options.threads = parsePositiveInt("--threads", a.value("--threads"), 1024);
-    if (a.has("--batch")) options.batchSize = parsePositiveInt("--batch", a.value("--batch"), 1 << 20);
+    if (a.has("--threads"))
+        options.threads = parsePositiveInt("--threads", a.value("--threads"), 1024);
+    if (a.has("--batch"))
+        options.batchSize = parsePositiveInt("--batch", a.value("--batch"), 1 << 20);
     const std::vector<std::string> labels = a.all("--output");
     for (const std::string& label : labels)
         if (label.find(':') == std::string::npos || label.front() == ':' || label.back() == ':')
@@ -54,11 +60,14 @@ int evalCommand(const std::vector<std::string>& args) {
     const host::EvaluationPlan plan(*s.network, refs, s.spaces);
     std::vector<std::vector<float>> values(refs.size());
     for (std::size_t r = 0; r < refs.size(); ++r)
-        values[r].assign(static_cast<std::size_t>(table.count) * static_cast<std::size_t>(host::componentsOf(refs[r].type)), 0.f);
+        values[r].assign(static_cast<std::size_t>(table.count) *
+                             static_cast<std::size_t>(host::componentsOf(refs[r].type)),
+                         0.f);
     const host::BatchPoints& all = table.points;
     const auto fill = [&](int begin, int count, host::BatchPoints& pts) {
         if (pts.primvars.size() != all.primvars.size()) {  // first batch of this thread
-            for (const host::PrimVar& pv : all.primvars) pts.primvars.push_back({pv.name, pv.components, {}});
+            for (const host::PrimVar& pv : all.primvars)
+                pts.primvars.push_back({pv.name, pv.components, {}});
             pts.resize(count);
         }
         for (int i = 0; i < count; ++i) {
@@ -68,7 +77,9 @@ int evalCommand(const std::vector<std::string>& args) {
             for (std::size_t v = 0; v < all.primvars.size(); ++v) {
                 const int c = all.primvars[v].components;
                 for (int j = 0; j < c; ++j)
-                    pts.primvars[v].values[static_cast<std::size_t>(i * c + j)] = all.primvars[v].values[k * static_cast<std::size_t>(c) + static_cast<std::size_t>(j)];
+                    pts.primvars[v].values[static_cast<std::size_t>(i * c + j)] =
+                        all.primvars[v]
+                            .values[k * static_cast<std::size_t>(c) + static_cast<std::size_t>(j)];
             }
         }
     };
@@ -77,7 +88,8 @@ int evalCommand(const std::vector<std::string>& args) {
             if (!results[r]) continue;  // not produced: the column stays 0
             const int c = host::componentsOf(refs[r].type);
             const float* src = static_cast<const float*>(results[r]);
-            std::copy(src, src + count * c, values[r].begin() + static_cast<std::ptrdiff_t>(begin) * c);
+            std::copy(src, src + count * c,
+                      values[r].begin() + static_cast<std::ptrdiff_t>(begin) * c);
         }
     };
     run(s, plan, table.count, fill, store, options);
@@ -91,7 +103,8 @@ int evalCommand(const std::vector<std::string>& args) {
         for (std::size_t r = 0; r < refs.size(); ++r) {
             const int c = host::componentsOf(refs[r].type);
             for (int j = 0; j < c; ++j) {
-                std::snprintf(number, sizeof number, "%.9g", double(values[r][static_cast<std::size_t>(i * c + j)]));
+                std::snprintf(number, sizeof number, "%.9g",
+                              double(values[r][static_cast<std::size_t>(i * c + j)]));
                 if (r > 0 || j > 0) out += ',';
                 out += number;
             }

@@ -18,20 +18,23 @@ namespace {
 
 std::string extensionOf(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return ext;
 }
 
 bool isLinearFormat(const std::string& ext) { return ext == ".exr"; }
 
 bool knownFormat(const std::string& ext) {
-    return ext == ".exr" || ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".tif" || ext == ".tiff";
+    return ext == ".exr" || ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".tif" ||
+           ext == ".tiff";
 }
 
 // A sibling of the target with the same extension, so the writer picks the same format.
 std::string temporaryPath(const std::string& path) {
     const fs::path p(path);
-    return (p.parent_path() / ("." + p.stem().string() + ".tmp" + std::to_string(::getpid()) + p.extension().string()))
+    return (p.parent_path() / ("." + p.stem().string() + ".tmp" + std::to_string(::getpid()) +
+                               p.extension().string()))
         .string();
 }
 
@@ -46,7 +49,8 @@ float linearToSrgb(float x) {
 void checkImagePath(const std::string& path) {
     const std::string ext = extensionOf(path);
     if (!knownFormat(ext))
-        throw badInput("cannot write '" + path + "': expected a .exr, .png, .jpg or .tif file name");
+        throw badInput("cannot write '" + path +
+                       "': expected a .exr, .png, .jpg or .tif file name");
     const fs::path dir = fs::path(path).parent_path();
     std::error_code ec;
     if (!dir.empty() && !fs::is_directory(dir, ec))

@@ -14,12 +14,14 @@ namespace {
 std::string jsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
-        if (c == '"' || c == '\\') out += '\\', out += static_cast<char>(c);
+        if (c == '"' || c == '\\')
+            out += '\\', out += static_cast<char>(c);
         else if (c < 0x20) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;
-        } else out += static_cast<char>(c);
+        } else
+            out += static_cast<char>(c);
     }
     return out + "\"";
 }
@@ -35,7 +37,8 @@ int nodesCommand(const std::vector<std::string>& args) {
 }
 
 int infoCommand(const std::vector<std::string>& args) {
-    const ParsedArgs a = parseArgs("info", args, {{"--json", 0, false}, {"--plugin-path", 1, true}});
+    const ParsedArgs a =
+        parseArgs("info", args, {{"--json", 0, false}, {"--plugin-path", 1, true}});
     if (a.positional.size() != 1) throw usage("info: expected one node type");
     const std::string type = a.positional[0];
     host::Host h(host::defaultSearchPath(a.all("--plugin-path")));
@@ -52,12 +55,13 @@ int infoCommand(const std::vector<std::string>& args) {
         out = "{\"node\": " + jsonString(type) + ", \"params\": [";
         for (int id = 0; id < n.numParams; ++id) {
             const RixSCParamInfo& e = n.table[id];
-            std::snprintf(line, sizeof line,
-                          "%s{\"id\": %d, \"name\": %s, \"type\": \"%s\", \"code\": %d, \"access\": \"%s\", "
-                          "\"arrayLength\": %d, \"structName\": %s}",
-                          id ? ", " : "", id, jsonString(e.name.CStr()).c_str(), host::typeName(e.type),
-                          static_cast<int>(e.type), e.access == k_RixSCOutput ? "output" : "input", e.arraySize,
-                          jsonString(e.customtype.CStr()).c_str());
+            std::snprintf(
+                line, sizeof line,
+                "%s{\"id\": %d, \"name\": %s, \"type\": \"%s\", \"code\": %d, \"access\": \"%s\", "
+                "\"arrayLength\": %d, \"structName\": %s}",
+                id ? ", " : "", id, jsonString(e.name.CStr()).c_str(), host::typeName(e.type),
+                static_cast<int>(e.type), e.access == k_RixSCOutput ? "output" : "input",
+                e.arraySize, jsonString(e.customtype.CStr()).c_str());
             out += line;
         }
         out += "]}\n";
@@ -66,7 +70,8 @@ int infoCommand(const std::vector<std::string>& args) {
         out += "  id  access  type          code  array  name\n";
         for (int id = 0; id < n.numParams; ++id) {
             const RixSCParamInfo& e = n.table[id];
-            const std::string structName = e.customtype.Empty() ? "" : std::string(" (") + e.customtype.CStr() + ")";
+            const std::string structName =
+                e.customtype.Empty() ? "" : std::string(" (") + e.customtype.CStr() + ")";
             std::snprintf(line, sizeof line, "  %2d  %-6s  %-12s  %4d  %5d  %s%s\n", id,
                           e.access == k_RixSCOutput ? "output" : "input", host::typeName(e.type),
                           static_cast<int>(e.type), e.arraySize, e.name.CStr(), structName.c_str());

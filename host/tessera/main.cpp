@@ -24,7 +24,8 @@ const char* kUsage =
 
 int main(int argc, char** argv) {
     using namespace tessera::cli;
-    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
+        !std::strcmp(argv[1], "help")) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
         if (command == "eval") return evalCommand(args);
         if (command == "nodes") return nodesCommand(args);
         if (command == "info") return infoCommand(args);
-        std::fprintf(stderr, "tessera: unknown command '%s' (expected render, eval, nodes or info)\n", command.c_str());
+        std::fprintf(stderr,
+                     "tessera: unknown command '%s' (expected render, eval, nodes or info)\n",
+                     command.c_str());
         return 2;
     } catch (const Failure& f) {
         std::fprintf(stderr, "tessera: %s\n", f.what());

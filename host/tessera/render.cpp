@@ -45,7 +45,8 @@ public:
         // cell by a hash of pixel and sample (the centre when n is 1), so renders repeat exactly.
         float jx = 0.5f, jy = 0.5f;
         if (m_n > 1) {
-            const std::uint32_t h = hash(static_cast<std::uint32_t>(pixel) * 977u + static_cast<std::uint32_t>(s));
+            const std::uint32_t h =
+                hash(static_cast<std::uint32_t>(pixel) * 977u + static_cast<std::uint32_t>(s));
             jx = (h & 0xffffu) / 65536.f, jy = (h >> 16) / 65536.f;
         }
         const float u = (px + ((s % m_n) + jx) / m_n) / m_width;
@@ -92,7 +93,8 @@ public:
         if (percent <= last || !m_last.compare_exchange_strong(last, percent)) return;
         std::lock_guard<std::mutex> lock(m_mutex);
         const int filled = percent * 30 / 100;
-        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "##############################", 30 - filled, "", percent);
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "##############################",
+                     30 - filled, "", percent);
         std::fflush(stderr);
     }
     void finish() {
@@ -109,29 +111,40 @@ private:
 
 int renderCommand(const std::vector<std::string>& args) {
     const ParsedArgs a = parseArgs("render", args,
-                                   {{"-o", 1, false}, {"--output", 1, false}, {"--size", 1, false},
-                                    {"--samples", 1, false}, {"--threads", 1, false}, {"--batch", 1, false},
-                                    {"--view", 1, false}, {"--window", 4, false}, {"--plugin-path", 1, true}});
+                                   {{"-o", 1, false},
+                                    {"--output", 1, false},
+                                    {"--size", 1, false},
+                                    {"--samples", 1, false},
+                                    {"--threads", 1, false},
+                                    {"--batch", 1, false},
+                                    {"--view", 1, false},
+                                    {"--window", 4, false},
+                                    {"--plugin-path", 1, true}});
     if (a.positional.size() != 1) throw usage("render: expected one network file, then -o IMAGE");
     if (!a.has("-o")) throw usage("render: expected -o IMAGE");
     const std::string imagePath = a.value("-o");
 
     int width = 512, height = 512;
     if (a.has("--size")) parseSize(a.value("--size"), &width, &height);
-    const int samples = a.has("--samples") ? parsePositiveInt("--samples", a.value("--samples"), 64) : 1;
+    const int samples =
+        a.has("--samples") ? parsePositiveInt("--samples", a.value("--samples"), 64) : 1;
     host::RunOptions options;
-    if (a.has("--threads")) options.threads = parsePositiveInt("--threads", a.value("--threads"), 1024);
-    if (a.has("--batch")) options.batchSize = parsePositiveInt("--batch", a.value("--batch"), 1 << 20);
+    if (a.has("--threads"))
+        options.threads = parsePositiveInt("--threads", a.value("--threads"), 1024);
+    if (a.has("--batch"))
+        options.batchSize = parsePositiveInt("--batch", a.value("--batch"), 1 << 20);
     View::Kind kind = View::Plane;
     if (a.has("--view")) {
         const std::string v = a.value("--view");
-        if (v != "plane" && v != "sphere") throw usage("--view expects plane or sphere, got '" + v + "'");
+        if (v != "plane" && v != "sphere")
+            throw usage("--view expects plane or sphere, got '" + v + "'");
         kind = v == "sphere" ? View::Sphere : View::Plane;
     }
     float window[4] = {0.f, 0.f, 1.f, 1.f};
     if (kind == View::Sphere) window[0] = window[1] = -1.1f, window[2] = window[3] = 1.1f;
     if (a.has("--window"))
-        for (int k = 0; k < 4; ++k) window[k] = parseFloat("--window", a.value("--window", static_cast<std::size_t>(k)));
+        for (int k = 0; k < 4; ++k)
+            window[k] = parseFloat("--window", a.value("--window", static_cast<std::size_t>(k)));
     if (window[0] == window[2] || window[1] == window[3]) throw usage("--window must not be empty");
     if (static_cast<long long>(width) * height * samples * samples > INT_MAX)
         throw usage("render: too many samples (size times samples squared exceeds 2^31)");
@@ -139,12 +152,13 @@ int renderCommand(const std::vector<std::string>& args) {
 
     checkImagePath(imagePath);
     const Session s = openSession(a.positional[0], pluginPath);
-    const RequestedOutput requested =
-        requestOutput(*s.network, a.has("--output") ? a.value("--output") : s.network->defaultOutput().label);
+    const RequestedOutput requested = requestOutput(
+        *s.network, a.has("--output") ? a.value("--output") : s.network->defaultOutput().label);
     const host::OutputRef ref = requested.refs.front();  // a manifold shows its Q
     const int components = host::componentsOf(ref.type);
     if (ref.type != k_RixSCFloat && components != 3)
-        throw badInput("output '" + requested.label + "' is " + host::typeName(ref.type) + ", which cannot be shown");
+        throw badInput("output '" + requested.label + "' is " + host::typeName(ref.type) +
+                       ", which cannot be shown");
 
     const View view(kind, width, height, samples, window);
     const int spp = view.samplesPerPixel();
@@ -169,7 +183,8 @@ int renderCommand(const std::vector<std::string>& args) {
                 const View::Sample smp = view.at(begin + k);
                 if (!smp.hit || !v) continue;
                 const float light = kind == View::Sphere ? View::shade(smp) : 1.f;
-                for (int c = 0; c < 3; ++c) sum[c] += light * v[k * components + (components == 3 ? c : 0)];
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += light * v[k * components + (components == 3 ? c : 0)];
             }
             float* pixel = &image[static_cast<std::size_t>((begin + first) / spp) * 3];
             for (int c = 0; c < 3; ++c) pixel[c] = sum[c] / spp;
@@ -188,10 +203,13 @@ int renderCommand(const std::vector<std::string>& args) {
     }
     bar.finish();
     writeImage(imagePath, width, height, image);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "tessera: wrote %s: %dx%d, %d sample%s per pixel, %d batches, %d thread%s, %.2f s\n",
-                 imagePath.c_str(), width, height, spp, spp == 1 ? "" : "s", result.batches, result.threads,
-                 result.threads == 1 ? "" : "s", seconds);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(
+        stderr,
+        "tessera: wrote %s: %dx%d, %d sample%s per pixel, %d batches, %d thread%s, %.2f s\n",
+        imagePath.c_str(), width, height, spp, spp == 1 ? "" : "s", result.batches, result.threads,
+        result.threads == 1 ? "" : "s", seconds);
     return 0;
 }
 

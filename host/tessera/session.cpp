@@ -6,12 +6,14 @@ Session openSession(const std::string& networkPath, const std::vector<std::strin
     try {
         const host::NetworkFile file = host::readNetworkFile(networkPath);
         Session s;
-        s.host = std::make_unique<host::Host>(host::pluginSearchPath(file, host::defaultSearchPath(pluginPath)));
+        s.host = std::make_unique<host::Host>(
+            host::pluginSearchPath(file, host::defaultSearchPath(pluginPath)));
         for (const std::string& w : file.warnings) std::fprintf(stderr, "tessera: %s\n", w.c_str());
         host::applyUserOptions(file, s.host->renderState());
         s.network = std::make_unique<host::Network>(*s.host);
         host::buildNetwork(file, *s.network);
-        if (s.network->size() == 0) throw host::Error(networkPath + ": the network has no Pattern statements");
+        if (s.network->size() == 0)
+            throw host::Error(networkPath + ": the network has no Pattern statements");
         return s;
     } catch (const host::Error& e) {
         throw badInput(e.what());
@@ -42,7 +44,8 @@ RequestedOutput requestOutput(const host::Network& net, const std::string& label
 host::RunResult run(const Session& s, const host::EvaluationPlan& plan, int totalPoints,
                     const host::FillBatch& fill, const host::StoreBatch& store,
                     const host::RunOptions& options, const host::Progress& progress) {
-    const host::RunResult result = host::runBatches(plan, totalPoints, fill, store, options, progress);
+    const host::RunResult result =
+        host::runBatches(plan, totalPoints, fill, store, options, progress);
     s.host->messages().flush();
     if (result.failure) {
         const host::NetworkNode& n = s.network->node(result.failure.node);

@@ -22,7 +22,7 @@ Session openSession(const std::string& networkPath, const std::vector<std::strin
 
 // "handle:param" as the run will request it: a struct output becomes its members.
 struct RequestedOutput {
-    std::string label;                 // as the user wrote it
+    std::string label;                  // as the user wrote it
     std::vector<host::OutputRef> refs;  // one, or one per struct member
 };
 RequestedOutput requestOutput(const host::Network& net, const std::string& label);

@@ -13,8 +13,7 @@ struct GrayCellsDeclaration {
         outFloat("resultF"),                 //
         outColor("resultRGB"),               //
         inInt("seed", 0, Eval::Uniform),     //
-        inFloat("frequency", 1.0f, Eval::Varying),
-        manifoldInput());
+        inFloat("frequency", 1.0f, Eval::Varying), manifoldInput());
     static constexpr std::array<RixInterfaceId, 2> kServices{k_RixMessages, k_RixShadeFunctions};
 
     static constexpr int kResultF = paramId(kParams, "resultF");
@@ -29,7 +28,8 @@ struct GrayCellsDeclaration {
 class qnGrayCells final : public Pattern<GrayCellsDeclaration> {
     using D = GrayCellsDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         const Outputs out = allocateAllOutputs(ctx, D::kParams);
         out.publish(numOutputs, outputs);

@@ -9,26 +9,30 @@ using namespace tessera;
 namespace {
 
 struct WorleyDeclaration {
-    static constexpr auto kParams = params(           //
-        outFloat("resultF"), outColor("resultRGB"),   //
-        inInt("surfacePosition", 0),                  //
-        inInt("seed", 0),                             //
-        worleyCellInputs(),                           //
-        inFloat("randomScale", 0.f, Eval::Varying),   //
-        inFloat("randomScaleCenter", 0.f, Eval::Varying),
-        inInt("invert", 0),                           //
+    static constexpr auto kParams = params(                                    //
+        outFloat("resultF"), outColor("resultRGB"),                            //
+        inInt("surfacePosition", 0),                                           //
+        inInt("seed", 0),                                                      //
+        worleyCellInputs(),                                                    //
+        inFloat("randomScale", 0.f, Eval::Varying),                            //
+        inFloat("randomScaleCenter", 0.f, Eval::Varying), inInt("invert", 0),  //
         manifoldInput());
     static constexpr std::array<RixInterfaceId, 1> kServices{k_RixShadeFunctions};
 
-    static constexpr int kResultF = paramId(kParams, "resultF"), kResultRGB = paramId(kParams, "resultRGB"),
-                         kSurfacePosition = paramId(kParams, "surfacePosition"), kSeed = paramId(kParams, "seed"),
-                         kFrequency = paramId(kParams, "frequency"), kMetric = paramId(kParams, "distancemetric"),
+    static constexpr int kResultF = paramId(kParams, "resultF"),
+                         kResultRGB = paramId(kParams, "resultRGB"),
+                         kSurfacePosition = paramId(kParams, "surfacePosition"),
+                         kSeed = paramId(kParams, "seed"),
+                         kFrequency = paramId(kParams, "frequency"),
+                         kMetric = paramId(kParams, "distancemetric"),
                          kJitter = paramId(kParams, "jitter"), kClamp = paramId(kParams, "clamp"),
                          kC1 = paramId(kParams, "c1"), kC2 = paramId(kParams, "c2"),
-                         kMinkowski = paramId(kParams, "minkowskiExponent"), kShape = paramId(kParams, "shape"),
+                         kMinkowski = paramId(kParams, "minkowskiExponent"),
+                         kShape = paramId(kParams, "shape"),
                          kRandomScale = paramId(kParams, "randomScale"),
                          kRandomScaleCenter = paramId(kParams, "randomScaleCenter"),
-                         kInvert = paramId(kParams, "invert"), kManifold = paramId(kParams, "manifold");
+                         kInvert = paramId(kParams, "invert"),
+                         kManifold = paramId(kParams, "manifold");
 };
 
 }  // namespace
@@ -36,7 +40,8 @@ struct WorleyDeclaration {
 class PxrWorley final : public Pattern<WorleyDeclaration> {
     using D = WorleyDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         WorleyParams p;
         p.seed = static_cast<float>(in.uniform<int>(D::kSeed));
@@ -46,8 +51,8 @@ class PxrWorley final : public Pattern<WorleyDeclaration> {
         p.invert = in.uniform<int>(D::kInvert) != 0;
         const Outputs out = allocateAllOutputs(ctx, D::kParams);
         out.publish(numOutputs, outputs);
-        const Manifold m =
-            resolveObjectSpaceManifold(ctx, D::kManifold, in.uniform<int>(D::kSurfacePosition), false);
+        const Manifold m = resolveObjectSpaceManifold(ctx, D::kManifold,
+                                                      in.uniform<int>(D::kSurfacePosition), false);
 
         const float* frequency = in.varying<float>(D::kFrequency);
         const float* jitter = in.varying<float>(D::kJitter);

@@ -23,8 +23,10 @@ struct WorleyParams {
 };
 
 inline void shapeDistances(int shape, WorleyResult& r) {
-    if (shape == 1) r.F1 = std::sqrt(r.F1), r.F2 = std::sqrt(r.F2);
-    else if (shape == 2) r.F1 = r.F1 * r.F1, r.F2 = r.F2 * r.F2;
+    if (shape == 1)
+        r.F1 = std::sqrt(r.F1), r.F2 = std::sqrt(r.F2);
+    else if (shape == 2)
+        r.F1 = r.F1 * r.F1, r.F2 = r.F2 * r.F2;
 }
 
 // (r - center) / (1 - center): the random value rescaled to start at the center. A center of
@@ -38,8 +40,9 @@ template <DistanceMetric M>
 inline float worley(const WorleyParams& p, RtPoint3 Q, const RixShadeFunctions& sf) {
     const RtPoint3 P{Q.x * p.frequency, Q.y * p.frequency, Q.z * p.frequency};
     const float seed = p.seed;
-    WorleyResult r = worleySearch<M>(P, p.jitter, p.minkowskiExponent,
-                                     [&sf, seed](const RtPoint3& K) { return sf.CellNoise(&K, seed); });
+    WorleyResult r =
+        worleySearch<M>(P, p.jitter, p.minkowskiExponent,
+                        [&sf, seed](const RtPoint3& K) { return sf.CellNoise(&K, seed); });
     shapeDistances(p.shape, r);
     float v = r.F2 * p.c2 + r.F1 * p.c1;
     if (p.clamp) v = clamp(v, 0.f, 1.f);
@@ -47,8 +50,10 @@ inline float worley(const WorleyParams& p, RtPoint3 Q, const RixShadeFunctions& 
     if (!(p.randomScale == 0.f)) {  // NaN scales too
         const float t = std::pow(r.F2 - r.F1, 0.25f);
         const float s = smoothstep(p.randomScaleCenter, 1.f, t);
-        const float rnd = rescaleAboveCenter(sf.PointCellNoise(&r.nearest) * s, p.randomScaleCenter);
-        v = (p.c1 != 0.f || p.c2 != 0.f) ? v * lerp(1.f, rnd, p.randomScale) : lerp(0.f, rnd, p.randomScale);
+        const float rnd =
+            rescaleAboveCenter(sf.PointCellNoise(&r.nearest) * s, p.randomScaleCenter);
+        v = (p.c1 != 0.f || p.c2 != 0.f) ? v * lerp(1.f, rnd, p.randomScale)
+                                         : lerp(0.f, rnd, p.randomScale);
     }
     return v;
 }

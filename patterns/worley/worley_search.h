@@ -12,11 +12,18 @@
 
 namespace tessera {
 
-enum class DistanceMetric { Euclidean = 0, SquaredEuclidean = 1, Manhattan = 2, Chebyshev = 3, Minkowski = 4 };
+enum class DistanceMetric {
+    Euclidean = 0,
+    SquaredEuclidean = 1,
+    Manhattan = 2,
+    Chebyshev = 3,
+    Minkowski = 4
+};
 
 // Codes outside 0..4 measure squared Euclidean distances.
 inline DistanceMetric metricFromCode(int code) {
-    return code >= 0 && code <= 4 ? static_cast<DistanceMetric>(code) : DistanceMetric::SquaredEuclidean;
+    return code >= 0 && code <= 4 ? static_cast<DistanceMetric>(code)
+                                  : DistanceMetric::SquaredEuclidean;
 }
 
 // The Minkowski exponent in use: never below 0.5.
@@ -36,16 +43,19 @@ inline float distanceKey(RtFloat3 d, float e) {
         const float ax = std::fabs(d.x), ay = std::fabs(d.y), az = std::fabs(d.z);
         return tessera::max(tessera::max(ax, ay), az);
     } else {
-        return std::pow(std::pow(std::fabs(d.x), e) + std::pow(std::fabs(d.y), e) + std::pow(std::fabs(d.z), e),
-                        1.f / e);
+        return std::pow(
+            std::pow(std::fabs(d.x), e) + std::pow(std::fabs(d.y), e) + std::pow(std::fabs(d.z), e),
+            1.f / e);
     }
 }
 
 template <DistanceMetric M>
 inline float distanceFromKey(float key, float e) {
     (void)e;
-    if constexpr (M == DistanceMetric::Euclidean) return std::sqrt(key);
-    else return key;
+    if constexpr (M == DistanceMetric::Euclidean)
+        return std::sqrt(key);
+    else
+        return key;
 }
 
 template <DistanceMetric M>
@@ -58,20 +68,30 @@ inline float distance(RtFloat3 d, float e) {
 template <class F>
 inline void withMetric(DistanceMetric m, F&& f) {
     switch (m) {
-    case DistanceMetric::Euclidean: f(std::integral_constant<DistanceMetric, DistanceMetric::Euclidean>()); break;
-    case DistanceMetric::Manhattan: f(std::integral_constant<DistanceMetric, DistanceMetric::Manhattan>()); break;
-    case DistanceMetric::Chebyshev: f(std::integral_constant<DistanceMetric, DistanceMetric::Chebyshev>()); break;
-    case DistanceMetric::Minkowski: f(std::integral_constant<DistanceMetric, DistanceMetric::Minkowski>()); break;
-    default: f(std::integral_constant<DistanceMetric, DistanceMetric::SquaredEuclidean>()); break;
+        case DistanceMetric::Euclidean:
+            f(std::integral_constant<DistanceMetric, DistanceMetric::Euclidean>());
+            break;
+        case DistanceMetric::Manhattan:
+            f(std::integral_constant<DistanceMetric, DistanceMetric::Manhattan>());
+            break;
+        case DistanceMetric::Chebyshev:
+            f(std::integral_constant<DistanceMetric, DistanceMetric::Chebyshev>());
+            break;
+        case DistanceMetric::Minkowski:
+            f(std::integral_constant<DistanceMetric, DistanceMetric::Minkowski>());
+            break;
+        default:
+            f(std::integral_constant<DistanceMetric, DistanceMetric::SquaredEuclidean>());
+            break;
     }
 }
 
 // The cell inputs both Worley nodes declare, in their table order.
 constexpr ParamList<8> worleyCellInputs() {
     return params(inFloat("frequency", 4.f, Eval::Varying), inInt("distancemetric", 0),
-                  inFloat("jitter", 0.75f, Eval::Varying), inInt("clamp", 1), inFloat("c1", 0.8f, Eval::Varying),
-                  inFloat("c2", -0.2f, Eval::Varying), inFloat("minkowskiExponent", 4.f, Eval::Uniform),
-                  inInt("shape", 0));
+                  inFloat("jitter", 0.75f, Eval::Varying), inInt("clamp", 1),
+                  inFloat("c1", 0.8f, Eval::Varying), inFloat("c2", -0.2f, Eval::Varying),
+                  inFloat("minkowskiExponent", 4.f, Eval::Uniform), inInt("shape", 0));
 }
 
 struct WorleyResult {
@@ -90,7 +110,8 @@ inline WorleyResult worleySearch(RtPoint3 P, float jitter, float e, const CellVa
     float n[27];
     for (int a = -1, k = 0; a <= 1; ++a)
         for (int b = -1; b <= 1; ++b)
-            for (int c = -1; c <= 1; ++c, ++k) n[k] = cellValue(RtPoint3{C.x + float(a), C.y + float(b), C.z + float(c)});
+            for (int c = -1; c <= 1; ++c, ++k)
+                n[k] = cellValue(RtPoint3{C.x + float(a), C.y + float(b), C.z + float(c)});
 
     WorleyResult r;
     r.nearest = C;  // stays the centre only if no distance compares (NaN coordinates)

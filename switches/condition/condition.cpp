@@ -24,15 +24,18 @@ bool contains(const std::string& s, std::string_view f) { return s.find(f) != st
 std::size_t countOf(const std::string& s, std::string_view f) {
     if (f.empty()) return 0;
     std::size_t n = 0;
-    for (std::size_t pos = s.find(f); pos != std::string::npos; pos = s.find(f, pos + f.size())) ++n;
+    for (std::size_t pos = s.find(f); pos != std::string::npos; pos = s.find(f, pos + f.size()))
+        ++n;
     return n;
 }
 
 std::vector<std::string> split(const std::string& s) {
     std::vector<std::string> pieces(1);
     for (char c : s) {
-        if (c == ';') pieces.emplace_back();
-        else pieces.back() += c;
+        if (c == ';')
+            pieces.emplace_back();
+        else
+            pieces.back() += c;
     }
     return pieces;
 }
@@ -53,7 +56,8 @@ Condition::Comparison readComparison(Condition::Comparison::Op op, const std::st
 
 // The comparison op of term t: t with every op removed, then read as a number; a term that does
 // not contain op has none.
-void addComparison(Condition::Term& term, const std::string& t, std::string_view op, Condition::Comparison::Op kind) {
+void addComparison(Condition::Term& term, const std::string& t, std::string_view op,
+                   Condition::Comparison::Op kind) {
     std::string rest = t;
     if (!replaceAll(rest, op, "")) return;
     term.comparisons[term.count++] = readComparison(kind, rest);
@@ -64,10 +68,14 @@ Condition::Term compileTerm(const std::string& t) {
     Condition::Term term;
     if (contains(t, "==")) addComparison(term, t, "==", C::Equal);
     if (contains(t, "!=")) addComparison(term, t, "!=", C::NotEqual);
-    if (contains(t, "<=")) addComparison(term, t, "<=", C::LessEqual);
-    else if (contains(t, "<")) addComparison(term, t, "<", C::Less);
-    if (contains(t, ">=")) addComparison(term, t, ">=", C::GreaterEqual);
-    else if (contains(t, ">")) addComparison(term, t, ">", C::Greater);
+    if (contains(t, "<="))
+        addComparison(term, t, "<=", C::LessEqual);
+    else if (contains(t, "<"))
+        addComparison(term, t, "<", C::Less);
+    if (contains(t, ">="))
+        addComparison(term, t, ">=", C::GreaterEqual);
+    else if (contains(t, ">"))
+        addComparison(term, t, ">", C::Greater);
     return term;
 }
 
@@ -112,12 +120,18 @@ std::vector<std::string> takeGroups(std::string& r, std::string_view opener) {
 bool Condition::Comparison::holds(float x) const noexcept {
     if (!readable) return false;
     switch (op) {
-    case Equal: return x == value;
-    case NotEqual: return x != value;
-    case LessEqual: return x <= value;
-    case GreaterEqual: return x >= value;
-    case Less: return x < value;
-    case Greater: return x > value;
+        case Equal:
+            return x == value;
+        case NotEqual:
+            return x != value;
+        case LessEqual:
+            return x <= value;
+        case GreaterEqual:
+            return x >= value;
+        case Less:
+            return x < value;
+        case Greater:
+            return x > value;
     }
     return false;
 }
@@ -143,7 +157,8 @@ Condition Condition::compile(std::string_view text) noexcept {
     Condition c;
     try {
         std::string r(text);
-        for (std::string& g : takeGroups(r, "&&(")) c.m_gates.push_back(compileGroup(std::move(g), true));
+        for (std::string& g : takeGroups(r, "&&("))
+            c.m_gates.push_back(compileGroup(std::move(g), true));
         if (r.find('(') == 0) {
             const std::size_t e = r.find(')', 1);
             std::string g = r.substr(0, e == std::string::npos ? std::string::npos : e + 1);
@@ -152,7 +167,8 @@ Condition Condition::compile(std::string_view text) noexcept {
             replaceAll(g, ")", "");
             c.m_alternatives.push_back(compileGroup(std::move(g), true));
         }
-        for (std::string& g : takeGroups(r, "||(")) c.m_alternatives.push_back(compileGroup(std::move(g), true));
+        for (std::string& g : takeGroups(r, "||("))
+            c.m_alternatives.push_back(compileGroup(std::move(g), true));
         c.m_hasRemainder = !r.empty();
         if (c.m_hasRemainder) c.m_remainder = compileGroup(std::move(r), false);
     } catch (...) {
@@ -177,6 +193,8 @@ bool Condition::test(float x) const noexcept {
     return t;
 }
 
-bool evaluateCondition(std::string_view text, float x) noexcept { return Condition::compile(text).test(x); }
+bool evaluateCondition(std::string_view text, float x) noexcept {
+    return Condition::compile(text).test(x);
+}
 
 }  // namespace tessera

@@ -8,15 +8,18 @@ using namespace tessera;
 namespace {
 
 struct ConditionalSwitchCDeclaration {
-    static constexpr auto kParams = params(                                  //
+    static constexpr auto kParams = params(  //
         outColor("resultRGB"), outFloat("resultR"), outFloat("resultG"), outFloat("resultB"),
-        conditionInputs(),                                                   //
-        inColor("conditionTrueOutput", 0.f, 0.f, 0.f, Eval::Manual),         //
+        conditionInputs(),                                            //
+        inColor("conditionTrueOutput", 0.f, 0.f, 0.f, Eval::Manual),  //
         inColor("conditionFalseOutput", 0.f, 0.f, 0.f, Eval::Manual));
     static constexpr std::array<RixInterfaceId, 1> kServices{k_RixMessages};
-    static constexpr int kResultRGB = paramId(kParams, "resultRGB"), kResultR = paramId(kParams, "resultR"),
-                         kResultG = paramId(kParams, "resultG"), kResultB = paramId(kParams, "resultB"),
-                         kInputA = paramId(kParams, "inputA"), kTrue = paramId(kParams, "conditionTrueOutput"),
+    static constexpr int kResultRGB = paramId(kParams, "resultRGB"),
+                         kResultR = paramId(kParams, "resultR"),
+                         kResultG = paramId(kParams, "resultG"),
+                         kResultB = paramId(kParams, "resultB"),
+                         kInputA = paramId(kParams, "inputA"),
+                         kTrue = paramId(kParams, "conditionTrueOutput"),
                          kFalse = paramId(kParams, "conditionFalseOutput");
 };
 
@@ -25,7 +28,8 @@ struct ConditionalSwitchCDeclaration {
 class qnConditionalSwitchC final : public Pattern<ConditionalSwitchCDeclaration> {
     using D = ConditionalSwitchCDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         SwitchCondition condition;
         if (!SwitchCondition::read(ctx, in, D::kInputA, *services().messages, &condition)) return 1;
@@ -37,7 +41,8 @@ class qnConditionalSwitchC final : public Pattern<ConditionalSwitchCDeclaration>
         out.publish(numOutputs, outputs);
         RtColorRGB* rgb = out.colors(D::kResultRGB);
         if (!rgb) rgb = BatchAllocator(ctx).colors(ctx->numPts);  // computed even when unread
-        condition.route(ctx->numPts, [&](int i, bool holds) { rgb[i] = holds ? whenTrue[i] : whenFalse[i]; });
+        condition.route(ctx->numPts,
+                        [&](int i, bool holds) { rgb[i] = holds ? whenTrue[i] : whenFalse[i]; });
         writeComponentOutputs(out, D::kResultR, rgb, ctx->numPts);
         return 0;
     }

@@ -8,13 +8,16 @@ using namespace tessera;
 namespace {
 
 struct ConditionalSwitchMDeclaration {
-    static constexpr auto kParams = params(                                              //
-        outFloat("resultX"), outFloat("resultY"), outFloat("resultZ"), manifoldOutput(), //
-        conditionInputs(), manifoldInput("conditionTrueOutput"), manifoldInput("conditionFalseOutput"));
+    static constexpr auto kParams = params(                                               //
+        outFloat("resultX"), outFloat("resultY"), outFloat("resultZ"), manifoldOutput(),  //
+        conditionInputs(), manifoldInput("conditionTrueOutput"),
+        manifoldInput("conditionFalseOutput"));
     static constexpr std::array<RixInterfaceId, 1> kServices{k_RixMessages};
     static constexpr int kResultX = paramId(kParams, "resultX"), kQ = paramId(kParams, "Q"),
-                         kQradius = paramId(kParams, "Qradius"), kInputA = paramId(kParams, "inputA"),
-                         kTrue = paramId(kParams, "conditionTrueOutput"), kFalse = paramId(kParams, "conditionFalseOutput");
+                         kQradius = paramId(kParams, "Qradius"),
+                         kInputA = paramId(kParams, "inputA"),
+                         kTrue = paramId(kParams, "conditionTrueOutput"),
+                         kFalse = paramId(kParams, "conditionFalseOutput");
 };
 
 }  // namespace
@@ -22,14 +25,16 @@ struct ConditionalSwitchMDeclaration {
 class qnConditionalSwitchM final : public Pattern<ConditionalSwitchMDeclaration> {
     using D = ConditionalSwitchMDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         SwitchCondition condition;
         if (!SwitchCondition::read(ctx, in, D::kInputA, *services().messages, &condition)) return 1;
 
         const Outputs out = allocateManifoldOutputs(ctx, D::kParams);
         out.publish(numOutputs, outputs);
-        const Manifold whenTrue = resolveManifold(ctx, D::kTrue), whenFalse = resolveManifold(ctx, D::kFalse);
+        const Manifold whenTrue = resolveManifold(ctx, D::kTrue),
+                       whenFalse = resolveManifold(ctx, D::kFalse);
         RtPoint3* Q = out.triples(D::kQ);
         float* Qradius = out.floats(D::kQradius);
         condition.route(ctx->numPts, [&](int i, bool holds) {

@@ -8,15 +8,18 @@ using namespace tessera;
 namespace {
 
 struct DynamicSwitchCDeclaration {
-    static constexpr auto kParams = params(                                                   //
+    static constexpr auto kParams = params(                                                    //
         outColor("resultRGB"), outFloat("resultR"), outFloat("resultG"), outFloat("resultB"),  //
         inFloat("indexNumber", 0.f, Eval::Varying), inFloat("indexBase", 0.f, Eval::Varying),  //
         inColor("outOfIndexColor", 1.f, 0.f, 1.f, Eval::Varying),                              //
         inArray("inputColor", k_RixSCColor, 0));
     static constexpr std::array<RixInterfaceId, 1> kServices{k_RixMessages};
-    static constexpr int kResultRGB = paramId(kParams, "resultRGB"), kResultR = paramId(kParams, "resultR"),
-                         kIndexNumber = paramId(kParams, "indexNumber"), kIndexBase = paramId(kParams, "indexBase"),
-                         kFallback = paramId(kParams, "outOfIndexColor"), kInputColor = paramId(kParams, "inputColor");
+    static constexpr int kResultRGB = paramId(kParams, "resultRGB"),
+                         kResultR = paramId(kParams, "resultR"),
+                         kIndexNumber = paramId(kParams, "indexNumber"),
+                         kIndexBase = paramId(kParams, "indexBase"),
+                         kFallback = paramId(kParams, "outOfIndexColor"),
+                         kInputColor = paramId(kParams, "inputColor");
 };
 
 constexpr RtColorRGB kBlack{0.f, 0.f, 0.f};  // the default of every inputColor element
@@ -26,7 +29,8 @@ constexpr RtColorRGB kBlack{0.f, 0.f, 0.f};  // the default of every inputColor 
 class qnDynamicSwitchC final : public Pattern<DynamicSwitchCDeclaration> {
     using D = DynamicSwitchCDeclaration;
 
-    int compute(const RixShadingContext* ctx, int* numOutputs, OutputSpec** outputs) const override {
+    int compute(const RixShadingContext* ctx, int* numOutputs,
+                OutputSpec** outputs) const override {
         const auto in = evaluateInputs(ctx);
         const float* indexNumber = in.varying<float>(D::kIndexNumber);
         const float* indexBase = in.varying<float>(D::kIndexBase);
@@ -55,12 +59,15 @@ class qnDynamicSwitchC final : public Pattern<DynamicSwitchCDeclaration> {
             // NaN and sums beyond the int range count as the most negative index.
             const int index = truncToInt(indexBase[i] + indexNumber[i]);
             if (index >= count) {
-                messages.LogMessage("Requested index '%d' in qnDynamicSwitchC does not exist (total of inputs is %d). "
-                                    "Using fallback color instead.",
-                                    index, count);
+                messages.LogMessage(
+                    "Requested index '%d' in qnDynamicSwitchC does not exist (total of inputs is "
+                    "%d). "
+                    "Using fallback color instead.",
+                    index, count);
                 rgb[i] = fallback[i];
             } else if (index < 0) {
-                messages.LogMessage("Index value can not be less than 0. Using fallback color instead.");
+                messages.LogMessage(
+                    "Index value can not be less than 0. Using fallback color instead.");
                 rgb[i] = fallback[i];
             } else {
                 rgb[i] = elements[index][i];
