@@ -409,3 +409,19 @@ TEST(Threads, AFailingNodeStopsTheRun) {
     EXPECT_EQ(net->node(r.failure.node).handle, "bad");
     EXPECT_EQ(stored, 0);
 }
+
+TEST(Threads, AnExceptionInAWorkerReachesTheCaller) {
+    auto net = test::makeNetwork({{"qnGrayCells", "g", {}}});
+    const Spaces spaces;
+    const EvaluationPlan plan(*net, {net->output("g:resultF")}, spaces);
+    RunOptions options;
+    options.threads = 2;
+    options.batchSize = 10;
+    EXPECT_THROW(runBatches(
+                     plan, 1000,
+                     [](int begin, int, BatchPoints&) {
+                         if (begin == 500) throw std::runtime_error("cannot fill");
+                     },
+                     [](int, int, const std::vector<const void*>&) {}, options),
+                 std::runtime_error);
+}

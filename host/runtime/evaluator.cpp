@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -44,8 +45,9 @@ RunResult runBatches(const EvaluationPlan& plan, int totalPoints, const FillBatc
     std::atomic<int> next{0}, done{0};
     std::atomic<bool> stop{false};
     std::mutex failureMutex;
+    std::exception_ptr error;  // the first exception a worker met, rethrown on this thread
 
-    auto work = [&]() {
+    auto runWorker = [&]() {
         BatchEvaluator evaluator(plan);
         BatchPoints points;
         std::vector<const void*> results;
@@ -66,10 +68,20 @@ RunResult runBatches(const EvaluationPlan& plan, int totalPoints, const FillBatc
             if (progress) progress(finished, batches);
         }
     };
+    auto work = [&]() noexcept {
+        try {
+            runWorker();
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(failureMutex);
+            if (!error) error = std::current_exception();
+            stop = true;
+        }
+    };
     std::vector<std::thread> pool;
     for (int t = 1; t < threads; ++t) pool.emplace_back(work);
     work();
     for (std::thread& t : pool) t.join();
+    if (error) std::rethrow_exception(error);
     return result;
 }
 
