@@ -169,15 +169,17 @@ TEST(DynamicSwitchM, IndexSelectionFallbackAndMessages) {
                                        {"m" + std::to_string(k) + ":result"}));
         }
         nodes.push_back({"qnDynamicSwitchM", "sw", params});
-        const Outcome r = run(nodes, {"sw:Q", "sw:resultX"});
+        host::RunOptions onePointPerBatch;
+        onePointPerBatch.batchSize = 1;
+        const Outcome r = run(nodes, {"sw:Q", "sw:resultX"}, kPoints, onePointPerBatch);
         const float expectedX = kPoints[1].x + (c.input < 0 ? 0.f : 100.f * (c.input + 1));
         EXPECT_EQ(r.values[0][3], expectedX);
         EXPECT_EQ(r.values[1][1], expectedX);
         if (c.message.empty())
             EXPECT_TRUE(r.messages.empty());
         else
-            EXPECT_EQ(r.messages, (std::vector<std::pair<std::string, int>>{{c.message, 1}}))
-                << "once per batch";
+            EXPECT_EQ(r.messages, (std::vector<std::pair<std::string, int>>{{c.message, 3}}))
+                << "once per batch: three batches of one point";
     }
 }
 
@@ -268,6 +270,23 @@ TEST(ConditionalSwitches, CustomTextMissingEmptyAndUsed) {
                reference("color", "conditionTrueOutput", {"t:resultRGB"})}}},
             {"sw:resultR"}, {{0.05f, 0, 0}, {0.5f, 0, 0}, {0.95f, 0, 0}});
     EXPECT_EQ(r.values[0], (std::vector<float>{1, 0, 1}));
+}
+
+TEST(ConditionalSwitches, ColourOutputsOnlyWhenConsumed) {
+    auto net =
+        test::makeNetwork({colour("t", 0.25f, 0.5f, 0.75f),
+                           {"qnConditionalSwitchC",
+                            "sw",
+                            {intParam("condition", {0}), stringParam("conditionCustomInput", ""),
+                             reference("color", "conditionTrueOutput", {"t:resultRGB"})}},
+                           {"testProbe", "p", {reference("float", "value", {"sw:resultB"})}}});
+    test::NodeCall node(*net, "p:resultF", kPoints);
+    ASSERT_EQ(node.call("sw"), 0);
+    ASSERT_EQ(node.numOutputs, 4);
+    for (int k : {0, 1, 2}) EXPECT_EQ(node.outputs[k].value, nullptr) << k;
+    ASSERT_NE(node.outputs[3].value, nullptr);
+    EXPECT_EQ(static_cast<float*>(node.outputs[3].value)[2], 0.75f)
+        << "0 == 0: the true branch's blue";
 }
 
 TEST(ConditionalSwitches, ManifoldBranches) {

@@ -1,6 +1,7 @@
 // The Worley search, qnPxrWorley and qnPxrWorleyFractalizer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "support.h"
@@ -94,6 +95,26 @@ TEST(Worley, JitterZeroGivesDistancesToCellCentres) {
     for (std::size_t i = 0; i < P.size(); ++i) {
         ASSERT_NEAR(v[i], distanceToNearestCentre(P[i]), 1e-6f);
         ASSERT_LE(v[i], std::sqrt(3.f) / 2.f);
+    }
+    // Shape 2 squares the distances, shape 1 takes their roots.
+    const std::vector<test::ParamAssignment> base = {
+        floatParam("jitter", {0}), floatParam("frequency", {1}), intParam("clamp", {0}),
+        floatParam("c1", {1}), floatParam("c2", {0})};
+    auto with = [&](int shape, int metric) {
+        auto params = base;
+        params.push_back(intParam("shape", {double(shape)}));
+        params.push_back(intParam("distancemetric", {double(metric)}));
+        return evalOne({{"qnPxrWorley", "w", params}}, "w:resultF", P);
+    };
+    const auto squared = with(2, 0), roots = with(1, 3);
+    for (std::size_t i = 0; i < P.size(); ++i) {
+        const float d = distanceToNearestCentre(P[i]);
+        ASSERT_NEAR(squared[i], d * d, 1e-6f);
+        const RtPoint3 c{std::floor(P[i].x) + 0.5f, std::floor(P[i].y) + 0.5f,
+                         std::floor(P[i].z) + 0.5f};
+        const float chebyshev =
+            std::max({std::fabs(P[i].x - c.x), std::fabs(P[i].y - c.y), std::fabs(P[i].z - c.z)});
+        ASSERT_FLOAT_EQ(roots[i], std::sqrt(chebyshev));
     }
 }
 
