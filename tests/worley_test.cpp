@@ -48,8 +48,6 @@ TEST(WorleySearch, MetricsAgainstDistancesByHand) {
         WorleyResult r;
         float F1, F2;
     };
-    const float third = 1.f / 3.f;
-    (void)third;
     const Case cases[] = {
         {"euclidean", searchCentres<DistanceMetric::Euclidean>(P), std::sqrt(0.14f),
          std::sqrt(0.54f)},
