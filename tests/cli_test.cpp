@@ -426,3 +426,33 @@ TEST_F(Cli, EachConditionExampleRoutesItsBranch) {
             EXPECT_EQ(cells[k], expected ? "1" : "0") << '"' << examples[k].text << "\" at " << x;
         }
 }
+
+TEST_F(Cli, ExamplesMatchTheirReferenceImages) {
+    // Every example, rendered as scripts/update-references.sh renders it, against the stored image.
+    const fs::path examples = fs::path(TESSERA_SOURCE_DIR) / "examples";
+    int compared = 0;
+    for (const auto& entry : fs::directory_iterator(examples)) {
+        if (entry.path().extension() != ".rib") continue;
+        const std::string name = entry.path().stem().string();
+        SCOPED_TRACE(name);
+        std::string extra;
+        std::istringstream text(slurp(entry.path()));
+        for (std::string line; std::getline(text, line);)
+            if (line.rfind("# render:", 0) == 0 && extra.empty()) extra = line.substr(9);
+        const Result r =
+            run("render '" + entry.path().string() + "' -o " + name + ".exr --size 48x48 " + extra,
+                "", false);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const Image got = readImage(dir / (name + ".exr"));
+        const Image want =
+            readImage(fs::path(TESSERA_SOURCE_DIR) / "tests/reference" / (name + ".exr"));
+        ASSERT_EQ(got.pixels.size(), want.pixels.size())
+            << "no reference image: run scripts/update-references.sh";
+        float worst = 0.f;
+        for (std::size_t k = 0; k < got.pixels.size(); ++k)
+            worst = std::max(worst, std::fabs(got.pixels[k] - want.pixels[k]));
+        EXPECT_LE(worst, 1e-5f);
+        ++compared;
+    }
+    EXPECT_GE(compared, 10);
+}
