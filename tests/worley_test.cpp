@@ -30,6 +30,18 @@ std::vector<float> evalOne(const std::vector<test::NodeSpec>& nodes, const std::
     return test::evaluate(*test::makeNetwork(nodes), {output}, P)[0];
 }
 
+// The cell inputs of both Worley nodes, each set to its documented default.
+std::vector<test::ParamAssignment> worleyCellDefaults() {
+    return {floatParam("frequency", {4}),
+            intParam("distancemetric", {0}),
+            floatParam("jitter", {0.75}),
+            intParam("clamp", {1}),
+            floatParam("c1", {0.8}),
+            floatParam("c2", {-0.2}),
+            floatParam("minkowskiExponent", {4}),
+            intParam("shape", {0})};
+}
+
 // Distance from P to the nearest lattice cell centre, by hand.
 float distanceToNearestCentre(RtPoint3 P) {
     const float dx = P.x - (std::floor(P.x) + 0.5f), dy = P.y - (std::floor(P.y) + 0.5f),
@@ -253,28 +265,15 @@ TEST(WorleyFractalizer, ShapeClampInvertAndLayerCounts) {
 TEST(WorleyFractalizer, ExplicitDefaultsChangeNothing) {
     // Every input set to the value documented as its default gives the same image as none.
     const auto P = test::gridPoints(16, 2.f, {0.2f, 0.1f, 0.4f});
-    std::vector<test::ParamAssignment> defaults = {floatParam("frequency", {4}),
-                                                   intParam("distancemetric", {0}),
-                                                   floatParam("jitter", {0.75}),
-                                                   intParam("clamp", {1}),
-                                                   floatParam("c1", {0.8}),
-                                                   floatParam("c2", {-0.2}),
-                                                   floatParam("minkowskiExponent", {4}),
-                                                   intParam("shape", {0}),
-                                                   intParam("invert", {0}),
-                                                   intParam("fracType", {0}),
-                                                   intParam("fracAbsOption", {0}),
-                                                   floatParam("fracAbsWidth", {0}),
-                                                   intParam("fracInvert", {0}),
-                                                   intParam("fracLayers", {3}),
-                                                   floatParam("fracOffset", {1}),
-                                                   floatParam("fracRotation", {180}),
-                                                   intParam("fracVariation", {0}),
-                                                   floatParam("fracFrequency", {1}),
-                                                   floatParam("fracLacunarity", {2}),
-                                                   floatParam("fracDimension", {1}),
-                                                   floatParam("fracGain", {0.5}),
-                                                   floatParam("fracErosion", {0})};
+    std::vector<test::ParamAssignment> defaults = worleyCellDefaults();
+    for (auto p :
+         {intParam("invert", {0}), intParam("fracType", {0}), intParam("fracAbsOption", {0}),
+          floatParam("fracAbsWidth", {0}), intParam("fracInvert", {0}), intParam("fracLayers", {3}),
+          floatParam("fracOffset", {1}), floatParam("fracRotation", {180}),
+          intParam("fracVariation", {0}), floatParam("fracFrequency", {1}),
+          floatParam("fracLacunarity", {2}), floatParam("fracDimension", {1}),
+          floatParam("fracGain", {0.5}), floatParam("fracErosion", {0})})
+        defaults.push_back(p);
     for (const char* s : {"A", "B"}) {
         const std::string x = s;
         for (auto p : {intParam("remapOn" + x, {0}), floatParam("inputMin" + x, {0}),
@@ -339,19 +338,12 @@ TEST(WorleyTables, NamesAndTypesInOrder) {
 
 TEST(Worley, ExplicitDefaultsChangeNothing) {
     const auto P = test::gridPoints(16, 2.f, {0.2f, 0.1f, 0.4f});
-    const std::vector<test::ParamAssignment> defaults = {intParam("surfacePosition", {0}),
-                                                         intParam("seed", {0}),
-                                                         floatParam("frequency", {4}),
-                                                         intParam("distancemetric", {0}),
-                                                         floatParam("jitter", {0.75}),
-                                                         intParam("clamp", {1}),
-                                                         floatParam("c1", {0.8}),
-                                                         floatParam("c2", {-0.2}),
-                                                         floatParam("minkowskiExponent", {4}),
-                                                         intParam("shape", {0}),
-                                                         floatParam("randomScale", {0}),
-                                                         floatParam("randomScaleCenter", {0}),
-                                                         intParam("invert", {0})};
+    std::vector<test::ParamAssignment> defaults = {intParam("surfacePosition", {0}),
+                                                   intParam("seed", {0})};
+    for (const auto& p : worleyCellDefaults()) defaults.push_back(p);
+    for (auto p : {floatParam("randomScale", {0}), floatParam("randomScaleCenter", {0}),
+                   intParam("invert", {0})})
+        defaults.push_back(p);
     EXPECT_EQ(evalOne({{"qnPxrWorley", "w", defaults}}, "w:resultF", P),
               evalOne({{"qnPxrWorley", "w", {}}}, "w:resultF", P));
 }
