@@ -125,10 +125,6 @@ Outputs allocateConnectedOutputs(const RixShadingContext* ctx, const ParamList<N
     return {rec, n};
 }
 
-}  // namespace tessera
-
-namespace tessera {
-
 // The layered colour of qnFractalizer: one record for output 0, a colour array of numPts zeros
 // that the layers accumulate into. The array is allocated even when nothing downstream reads the
 // output, so the layer loop never writes through a missing array.

@@ -46,31 +46,29 @@ constexpr ParamList<1> output(const char* name, RixSCType type) {
 constexpr ParamList<1> outFloat(const char* name) { return output(name, k_RixSCFloat); }
 constexpr ParamList<1> outColor(const char* name) { return output(name, k_RixSCColor); }
 
-constexpr ParamList<1> inInt(const char* name, int dflt, Eval eval = Eval::Uniform) {
+// An input entry; the in* functions below add its default.
+constexpr ParamDecl inputEntry(const char* name, RixSCType type, Eval eval, bool hasDefault) {
     ParamDecl d;
     d.name = name;
-    d.type = k_RixSCInteger;
+    d.type = type;
     d.eval = eval;
-    d.hasDefault = true;
+    d.hasDefault = hasDefault;
+    return d;
+}
+
+constexpr ParamList<1> inInt(const char* name, int dflt, Eval eval = Eval::Uniform) {
+    ParamDecl d = inputEntry(name, k_RixSCInteger, eval, true);
     d.i = dflt;
     return {d};
 }
 constexpr ParamList<1> inFloat(const char* name, float dflt, Eval eval = Eval::Varying) {
-    ParamDecl d;
-    d.name = name;
-    d.type = k_RixSCFloat;
-    d.eval = eval;
-    d.hasDefault = true;
+    ParamDecl d = inputEntry(name, k_RixSCFloat, eval, true);
     d.f[0] = dflt;
     return {d};
 }
 constexpr ParamList<1> inTriple(const char* name, RixSCType type, float x, float y, float z,
                                 Eval eval = Eval::Varying) {
-    ParamDecl d;
-    d.name = name;
-    d.type = type;
-    d.eval = eval;
-    d.hasDefault = true;
+    ParamDecl d = inputEntry(name, type, eval, true);
     d.f[0] = x;
     d.f[1] = y;
     d.f[2] = z;
@@ -81,21 +79,13 @@ constexpr ParamList<1> inColor(const char* name, float r, float g, float b,
     return inTriple(name, k_RixSCColor, r, g, b, eval);
 }
 constexpr ParamList<1> inString(const char* name, const char* dflt, Eval eval = Eval::Uniform) {
-    ParamDecl d;
-    d.name = name;
-    d.type = k_RixSCString;
-    d.eval = eval;
-    d.hasDefault = true;
+    ParamDecl d = inputEntry(name, k_RixSCString, eval, true);
     d.s = dflt;
     return {d};
 }
 // An input evaluated without a default value, or by the node itself.
 constexpr ParamList<1> inNoDefault(const char* name, RixSCType type, Eval eval = Eval::Manual) {
-    ParamDecl d;
-    d.name = name;
-    d.type = type;
-    d.eval = eval;
-    return {d};
+    return {inputEntry(name, type, eval, false)};
 }
 // An open-length (arraySize 0) or fixed-length array input; its elements are evaluated by the
 // node with their array index.

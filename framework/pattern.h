@@ -45,16 +45,11 @@ public:
     const T* varying(int id) const {
         return values<T>(id);
     }
-    RixSCDetail detail(int id) const { return m_detail[id]; }
 
-    void set(int id, const void* values, RixSCDetail detail) {
-        m_values[id] = values;
-        m_detail[id] = detail;
-    }
+    void set(int id, const void* values) { m_values[id] = values; }
 
 private:
     std::array<const void*, N> m_values{};
-    std::array<RixSCDetail, N> m_detail{};
 };
 
 struct Services {
@@ -177,74 +172,45 @@ private:
 
     void evaluateOne(const RixShadingContext* ctx, int id, const ParamDecl& d,
                      Inputs<kNumParams>& in) const {
-        const bool promote = d.eval == Eval::Varying;
         const DefaultSlot& slot = m_defaults[id];
-        RixSCDetail detail = k_RixSCInvalidDetail;
-        const void* values = nullptr;
         switch (d.type) {
-            case k_RixSCInteger: {
-                const int* v = nullptr;
-                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.i : nullptr, promote);
-                values = v;
+            case k_RixSCInteger:
+                in.set(id, evaluateAs(ctx, id, d, &slot.i));
                 break;
-            }
-            case k_RixSCFloat: {
-                const float* v = nullptr;
-                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.f : nullptr, promote);
-                values = v;
+            case k_RixSCFloat:
+                in.set(id, evaluateAs(ctx, id, d, &slot.f));
                 break;
-            }
-            case k_RixSCColor: {
-                const RtColorRGB* v = nullptr;
-                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.c : nullptr, promote);
-                values = v;
+            case k_RixSCColor:
+                in.set(id, evaluateAs(ctx, id, d, &slot.c));
                 break;
-            }
             case k_RixSCPoint:
             case k_RixSCVector:
-            case k_RixSCNormal: {
-                const RtFloat3* v = nullptr;
-                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.v : nullptr, promote);
-                values = v;
+            case k_RixSCNormal:
+                in.set(id, evaluateAs(ctx, id, d, &slot.v));
                 break;
-            }
-            case k_RixSCString: {
-                const RtUString* v = nullptr;
-                detail = ctx->EvalParam(id, -1, &v, d.hasDefault ? &slot.s : nullptr, promote);
-                values = v;
+            case k_RixSCString:
+                in.set(id, evaluateAs(ctx, id, d, &slot.s));
                 break;
-            }
             default:
                 break;
         }
-        // A value that does not come back falls back to the default itself, so nodes can read
-        // every input that has one without a null test.
-        if (!values && d.hasDefault) {
-            values = &slot;
-            if (promote) values = fillDefault(ctx, d, slot);
-            detail = promote ? k_RixSCVarying : k_RixSCUniform;
-        }
-        in.set(id, values, detail);
     }
 
-    static const void* fillDefault(const RixShadingContext* ctx, const ParamDecl& d,
-                                   const DefaultSlot& slot) {
-        const BatchAllocator alloc(ctx);
-        const int n = ctx->numPts;
-        if (d.type == k_RixSCInteger) {
-            int* a = alloc.get<int>(n);
-            for (int i = 0; i < n; ++i) a[i] = slot.i;
-            return a ? static_cast<const void*>(a) : &slot;
-        }
-        if (d.type == k_RixSCFloat) {
-            float* a = alloc.floats(n);
-            for (int i = 0; i < n; ++i) a[i] = slot.f;
-            return a ? static_cast<const void*>(a) : &slot;
-        }
-        if (d.type == k_RixSCString) return &slot;
-        RtFloat3* a = alloc.triples(n);
-        for (int i = 0; i < n; ++i) a[i] = slot.v;
-        return a ? static_cast<const void*>(a) : &slot;
+    // One input as T. A value that does not come back falls back to the default itself, and a
+    // promoted input that comes back as a single value is copied to every point, so nodes read
+    // every input that has a default without a null test or a short array.
+    template <class T>
+    static const T* evaluateAs(const RixShadingContext* ctx, int id, const ParamDecl& d,
+                               const T* dflt) {
+        const bool promote = d.eval == Eval::Varying;
+        const T* v = nullptr;
+        const RixSCDetail detail =
+            ctx->EvalParam(id, -1, &v, d.hasDefault ? dflt : nullptr, promote);
+        if (!v && d.hasDefault) v = dflt;
+        if (!v || !promote || detail == k_RixSCVarying) return v;
+        T* all = BatchAllocator(ctx).get<T>(ctx->numPts);
+        for (int i = 0; i < ctx->numPts; ++i) all[i] = *v;
+        return all ? all : v;
     }
 
     std::array<DefaultSlot, kNumParams> m_defaults;

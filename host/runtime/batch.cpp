@@ -97,21 +97,19 @@ const OutputSpec* Batch::output(Scope* scope, int k, int id) {
         int numOutputs = 0;
         OutputSpec* outputs = nullptr;
         n.runs.fetch_add(1, std::memory_order_relaxed);
+        // Named values set meanwhile go to override contexts, whose scopes are their own, so this
+        // entry is still this node's.
         const int status = n.object->ComputeOutputParams(&ctx, &numOutputs, &outputs, nullptr);
-        // SetNamedValue on an override context may have reset this scope's memo meanwhile.
-        MemoEntry& done = scope->memo[k];
-        done.state = MemoEntry::Done;
-        done.status = status;
-        done.numOutputs = status == 0 && outputs ? numOutputs : 0;
-        done.outputs = status == 0 ? outputs : nullptr;
+        e.state = MemoEntry::Done;
+        e.status = status;
+        e.numOutputs = status == 0 && outputs ? numOutputs : 0;
+        e.outputs = status == 0 ? outputs : nullptr;
         if (status != 0 && !m_failure) m_failure = {k, status};
     }
-    const MemoEntry& done = scope->memo[k];
-    for (int r = 0; r < done.numOutputs; ++r)
-        if (done.outputs[r].paramId == id)
-            return done.outputs[r].detail != k_RixSCInvalidDetail && done.outputs[r].value
-                       ? &done.outputs[r]
-                       : nullptr;
+    for (int r = 0; r < e.numOutputs; ++r)
+        if (e.outputs[r].paramId == id)
+            return e.outputs[r].detail != k_RixSCInvalidDetail && e.outputs[r].value ? &e.outputs[r]
+                                                                                     : nullptr;
     return nullptr;
 }
 
@@ -136,9 +134,6 @@ const T* NodeContext::fill(const T& value) const {
 }
 
 namespace {
-bool isTriple(RixSCType t) {
-    return t == k_RixSCColor || t == k_RixSCPoint || t == k_RixSCVector || t == k_RixSCNormal;
-}
 bool fitsInt(RixSCType t) { return t == k_RixSCInteger; }
 bool fitsFloat(RixSCType t) { return t == k_RixSCFloat; }
 bool fitsString(RixSCType t) { return t == k_RixSCString; }

@@ -8,10 +8,6 @@ namespace tessera::host {
 
 namespace {
 
-bool isTriple(RixSCType t) {
-    return t == k_RixSCColor || t == k_RixSCPoint || t == k_RixSCVector || t == k_RixSCNormal;
-}
-
 // Colour, point, vector and normal interchange; every other type matches only itself.
 bool compatible(RixSCType a, RixSCType b) { return a == b || (isTriple(a) && isTriple(b)); }
 
@@ -83,6 +79,10 @@ std::string unknownParam(const NetworkNode& node, const std::string& name, bool 
 }
 
 }  // namespace
+
+bool isTriple(RixSCType t) {
+    return t == k_RixSCColor || t == k_RixSCPoint || t == k_RixSCVector || t == k_RixSCNormal;
+}
 
 int componentsOf(RixSCType type) { return isTriple(type) ? 3 : 1; }
 

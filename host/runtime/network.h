@@ -103,6 +103,8 @@ private:
 // Parameter lookups on a checked table. Struct members are found only through their struct.
 int findParam(const NetworkNode& node, const std::string& name, bool output);
 int paramCount(const RixSCParamInfo* table);
+// Colour, point, vector and normal: three floats per value, and interchangeable.
+bool isTriple(RixSCType type);
 // Values per element: 1 for int, float and string, 3 for colour, point, vector and normal.
 int componentsOf(RixSCType type);
 // The name a type code is written with ("float", "color", "struct-begin", ...).

@@ -101,9 +101,9 @@ PointTable readPoints(std::istream& in, const std::string& source) {
         map.primvars[c] = {it->second, std::max(component, 0)};
         primvarComponentsSeen[pv] += 1;
     }
-    for (const char* required : {"x", "y", "z"})
-        if ((required[0] == 'x' ? map.x : required[0] == 'y' ? map.y : map.z) < 0)
-            throw fail(headerLine, std::string("missing column '") + required + "'");
+    for (const auto& [name, column] :
+         {std::pair<const char*, int>{"x", map.x}, {"y", map.y}, {"z", map.z}})
+        if (column < 0) throw fail(headerLine, std::string("missing column '") + name + "'");
     for (const auto& [pv, seen] : primvarComponentsSeen)
         if (pts.primvars[primvarIndex[pv]].components == 3 && seen != 3)
             throw fail(headerLine, "primitive variable '" + pv + "' needs the columns pv:" + pv +

@@ -31,18 +31,43 @@ public:
 
     struct Sample {
         RtPoint3 P;
-        RtFloat3 N;
         RtFloat2 st;
         float radius;
-        bool hit;
     };
 
     Sample at(long index) const {
+        const RtFloat2 xy = windowPosition(index);
+        const float x = xy.x, y = xy.y;
+        const float footprint = std::fabs(m_window[2] - m_window[0]) / m_width;
+        Sample out{{x, y, 0.f}, {x, y}, footprint};
+        const float r2 = x * x + y * y;
+        if (m_kind == Plane || r2 > 1.f) return out;  // off the sphere: weight() drops it
+        const float z = std::sqrt(1.f - r2);
+        out.P = {x, y, z};
+        out.st = {0.5f + std::atan2(x, z) / (2.f * 3.14159265f), 0.5f + std::asin(y) / 3.14159265f};
+        return out;
+    }
+
+    // How much of a sample's value reaches its pixel: 1 on the plane; on the sphere 0 outside it
+    // and the light within, so that the sphere's form reads without hiding the pattern.
+    float weight(long index) const {
+        if (m_kind == Plane) return 1.f;
+        const RtFloat2 p = windowPosition(index);
+        const float r2 = p.x * p.x + p.y * p.y;
+        if (r2 > 1.f) return 0.f;
+        const float l[3] = {-0.4f, 0.55f, 0.73f};  // from the upper left
+        const float d = p.x * l[0] + p.y * l[1] + std::sqrt(1.f - r2) * l[2];
+        return 0.45f + 0.55f * (d > 0.f ? d : 0.f);
+    }
+
+private:
+    // The sample's position in the window. Stratified: one sample per cell of an n x n grid over
+    // the pixel, jittered inside its cell by a hash of pixel and sample (the centre when n is 1),
+    // so renders repeat exactly.
+    RtFloat2 windowPosition(long index) const {
         const long pixel = index / samplesPerPixel();
         const int s = static_cast<int>(index % samplesPerPixel());
         const int px = static_cast<int>(pixel % m_width), py = static_cast<int>(pixel / m_width);
-        // Stratified: one sample per cell of an n x n grid over the pixel, jittered inside its
-        // cell by a hash of pixel and sample (the centre when n is 1), so renders repeat exactly.
         float jx = 0.5f, jy = 0.5f;
         if (m_n > 1) {
             const std::uint32_t h =
@@ -51,28 +76,10 @@ public:
         }
         const float u = (px + ((s % m_n) + jx) / m_n) / m_width;
         const float v = (py + ((s / m_n) + jy) / m_n) / m_height;
-        const float x = m_window[0] + u * (m_window[2] - m_window[0]);
-        const float y = m_window[3] - v * (m_window[3] - m_window[1]);
-        const float footprint = std::fabs(m_window[2] - m_window[0]) / m_width;
-        Sample out{{x, y, 0.f}, {0.f, 0.f, 1.f}, {x, y}, footprint, true};
-        if (m_kind == Plane) return out;
-        const float r2 = x * x + y * y;
-        out.hit = r2 <= 1.f;
-        if (!out.hit) return out;
-        const float z = std::sqrt(1.f - r2);
-        out.P = out.N = {x, y, z};
-        out.st = {0.5f + std::atan2(x, z) / (2.f * 3.14159265f), 0.5f + std::asin(y) / 3.14159265f};
-        return out;
+        return {m_window[0] + u * (m_window[2] - m_window[0]),
+                m_window[3] - v * (m_window[3] - m_window[1])};
     }
 
-    // Light from the upper left so that the sphere's form reads, without hiding the pattern.
-    static float shade(const Sample& s) {
-        const float l[3] = {-0.4f, 0.55f, 0.73f};
-        const float d = s.N.x * l[0] + s.N.y * l[1] + s.N.z * l[2];
-        return 0.45f + 0.55f * (d > 0.f ? d : 0.f);
-    }
-
-private:
     static std::uint32_t hash(std::uint32_t h) {
         h ^= h >> 16, h *= 0x7feb352du, h ^= h >> 15, h *= 0x846ca68bu, h ^= h >> 16;
         return h;
@@ -179,12 +186,10 @@ int renderCommand(const std::vector<std::string>& args) {
         const float* v = static_cast<const float*>(results[0]);
         for (int first = 0; first < count; first += spp) {
             float sum[3] = {0.f, 0.f, 0.f};
-            for (int k = first; k < first + spp; ++k) {
-                const View::Sample smp = view.at(begin + k);
-                if (!smp.hit || !v) continue;
-                const float light = kind == View::Sphere ? View::shade(smp) : 1.f;
+            for (int k = first; k < first + spp && v; ++k) {
+                const float w = view.weight(begin + k);
                 for (int c = 0; c < 3; ++c)
-                    sum[c] += light * v[k * components + (components == 3 ? c : 0)];
+                    sum[c] += w * v[k * components + (components == 3 ? c : 0)];
             }
             float* pixel = &image[static_cast<std::size_t>((begin + first) / spp) * 3];
             for (int c = 0; c < 3; ++c) pixel[c] = sum[c] / spp;
